@@ -1,0 +1,7 @@
+#include "show/settings.h"
+
+namespace nb {
+
+Settings settings;
+
+}  // namespace nb

@@ -1,0 +1,267 @@
+// nightbloom-trace: runs the show headless from a seed and prints what happens, tick by
+// tick, in a line format that an outside model of the show can compare line by line.
+// Every float is printed with %.9g, which round-trips a single-precision value.
+#include <cerrno>
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "show/show.h"
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+namespace {
+
+using namespace nb;
+
+struct Options {
+    uint32_t seed = 0;
+    int64_t ticks = 0;
+    int32_t particles = 2;
+    int32_t smoke = 2;
+    int64_t fullEvery = 0;
+    std::set<int64_t> fullAt;
+};
+
+constexpr const char* usage =
+    "usage: nightbloom-trace --seed S --ticks N [--particles L] [--smoke L] [--full-every K] [--full-at T1,T2,...]";
+
+bool Fail(const std::string& message) {
+    std::fprintf(stderr, "nightbloom-trace: %s\n", message.c_str());
+    return false;
+}
+
+// Whole decimal number within [low, high]; no sign, no spaces, no trailing characters.
+bool ParseNumber(const char* text, uint64_t high, uint64_t& out) {
+    if (text == nullptr || *text == '\0') {
+        return false;
+    }
+    uint64_t value = 0;
+    for (const char* c = text; *c != '\0'; ++c) {
+        if (*c < '0' || *c > '9') {
+            return false;
+        }
+        value = value * 10 + static_cast<uint64_t>(*c - '0');
+        if (value > high) {
+            return false;
+        }
+    }
+    out = value;
+    return true;
+}
+
+bool ParseOptions(int argc, char** argv, Options& options) {
+    bool haveSeed = false;
+    bool haveTicks = false;
+    constexpr uint64_t maxCount = static_cast<uint64_t>(INT64_MAX);
+    for (int i = 1; i < argc; ++i) {
+        const std::string name = argv[i];
+        if (name == "--help" || name == "-h") {
+            std::printf("%s\n", usage);
+            std::exit(0);
+        }
+        if (name != "--seed" && name != "--ticks" && name != "--particles" && name != "--smoke" &&
+            name != "--full-every" && name != "--full-at") {
+            return Fail("unknown option '" + name + "'\n" + usage);
+        }
+        if (i + 1 >= argc) {
+            return Fail("option " + name + " needs a value");
+        }
+        const char* value = argv[++i];
+        uint64_t number = 0;
+        if (name == "--seed") {
+            if (!ParseNumber(value, UINT32_MAX, number)) {
+                return Fail(std::string("--seed needs a whole number 0..4294967295, not '") + value + "'");
+            }
+            options.seed = static_cast<uint32_t>(number);
+            haveSeed = true;
+        } else if (name == "--ticks") {
+            if (!ParseNumber(value, maxCount, number)) {
+                return Fail(std::string("--ticks needs a whole number 0 or more, not '") + value + "'");
+            }
+            options.ticks = static_cast<int64_t>(number);
+            haveTicks = true;
+        } else if (name == "--particles" || name == "--smoke") {
+            if (!ParseNumber(value, 2, number)) {
+                return Fail(name + " needs a level 0, 1 or 2, not '" + value + "'");
+            }
+            (name == "--particles" ? options.particles : options.smoke) = static_cast<int32_t>(number);
+        } else if (name == "--full-every") {
+            if (!ParseNumber(value, maxCount, number) || number == 0) {
+                return Fail(std::string("--full-every needs a whole number 1 or more, not '") + value + "'");
+            }
+            options.fullEvery = static_cast<int64_t>(number);
+        } else {
+            std::string list = value;
+            size_t start = 0;
+            while (true) {
+                const size_t comma = list.find(',', start);
+                const std::string item = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+                if (!ParseNumber(item.c_str(), maxCount, number)) {
+                    return Fail(std::string("--full-at needs tick numbers 0 or more separated by commas, not '") +
+                                value + "'");
+                }
+                options.fullAt.insert(static_cast<int64_t>(number));
+                if (comma == std::string::npos) {
+                    break;
+                }
+                start = comma + 1;
+            }
+        }
+    }
+    if (!haveSeed) {
+        return Fail(std::string("--seed is required\n") + usage);
+    }
+    if (!haveTicks) {
+        return Fail(std::string("--ticks is required\n") + usage);
+    }
+    return true;
+}
+
+void F(float value) { std::printf(" %.9g", static_cast<double>(value)); }
+
+void PrintShell(const Shell& s) {
+    std::printf("S %d %d", s.type, s.age);
+    F(s.r);
+    F(s.g);
+    F(s.b);
+    F(s.alpha);
+    F(s.vx);
+    F(s.vy);
+    F(s.x);
+    F(s.y);
+    F(s.angle);
+    F(s.size);
+    F(s.paramA);
+    F(s.paramB);
+    std::printf(" %d\n", s.trail != nullptr ? 1 : 0);
+}
+
+void PrintTrail(const SmokeTrail& t) {
+    std::printf("T %d %d", t.kind, t.age);
+    F(t.alpha);
+    for (const Point2& p : {t.mid, t.head, t.tail}) {
+        F(p.x);
+        F(p.y);
+    }
+    for (const Colour& c : {t.midColour, t.headColour, t.tailColour}) {
+        F(c.r);
+        F(c.g);
+        F(c.b);
+    }
+    F(t.width);
+    std::printf(" %d\n", t.attached);
+}
+
+void PrintParticle(const Particle& p) {
+    std::printf("P");
+    F(p.r);
+    F(p.g);
+    F(p.b);
+    F(p.alpha);
+    F(p.vx);
+    F(p.vy);
+    F(p.x);
+    F(p.y);
+    std::printf(" %d\n", p.trail != nullptr ? 1 : 0);
+}
+
+void PrintShells(const char* name, const RecordList<Shell>& list) {
+    std::printf("list %s %d\n", name, list.count);
+    for (const Shell* s = list.head; s != nullptr; s = s->next) {
+        PrintShell(*s);
+    }
+}
+
+void PrintParticles(const char* name, const RecordList<Particle>& list) {
+    std::printf("list %s %d\n", name, list.count);
+    for (const Particle* p = list.head; p != nullptr; p = p->next) {
+        PrintParticle(*p);
+    }
+}
+
+void PrintFullDump() {
+    const LaunchPattern& p0 = show.launchPatterns[show.patternTracks[0]];
+    const LaunchPattern& p1 = show.launchPatterns[show.patternTracks[1]];
+    std::printf("director interval=%.9g limit=%.9g since=%d twinkle=%.9g tracks=%d,%d clocks=%d,%d cursors=%d,%d\n",
+                static_cast<double>(show.launchInterval), static_cast<double>(show.launchIntervalLimit),
+                show.ticksSinceLaunch, static_cast<double>(show.twinkleAngle), show.patternTracks[0],
+                show.patternTracks[1], p0.clock, p1.clock, p0.cursor, p1.cursor);
+    PrintShells("shells", show.shells);
+    PrintShells("smokePuffs", show.smokePuffs);
+    PrintShells("smokeClouds", show.smokeClouds);
+    std::printf("list smokeTrails %d\n", show.smokeTrails.count);
+    for (const SmokeTrail* t = show.smokeTrails.head; t != nullptr; t = t->next) {
+        PrintTrail(*t);
+    }
+    PrintParticles("burstStars", show.burstStars);
+    PrintParticles("ringStars", show.ringStars);
+    PrintParticles("sparks", show.sparks);
+    PrintParticles("glitter", show.glitter);
+    PrintParticles("skyStars", show.skyStars);
+}
+
+bool WantsFullDump(const Options& options, int64_t tick) {
+    return options.fullAt.count(tick) != 0 || (options.fullEvery != 0 && tick % options.fullEvery == 0);
+}
+
+void OnSound(void*, int32_t id) { std::printf("sound %d\n", id); }
+
+void OnLaunch(void*, int32_t type, const Shell& shell) {
+    std::printf("launch %d %.9g %.9g\n", type, static_cast<double>(shell.x), static_cast<double>(shell.y));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (!ParseOptions(argc, argv, options)) {
+        return 2;
+    }
+    // A large buffer keeps the output fast; lines still end in a bare line feed on
+    // every platform because stdout is switched to binary where that matters.
+    static char buffer[1 << 16];
+    std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
+#ifdef _WIN32
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
+
+    settings.particleLevel = options.particles;
+    settings.smokeLevel = options.smoke;
+    show.hooks.context = nullptr;
+    show.hooks.sound = OnSound;
+    show.hooks.launch = OnLaunch;
+
+    std::printf("trace 1 seed=%" PRIu32 " particles=%d smoke=%d\n", options.seed, options.particles, options.smoke);
+    SimInit(options.seed);
+    std::printf("init draws=%" PRIu64 " wind=%.9g,%.9g clocks=%d,%d\n", show.random.draws,
+                static_cast<double>(show.windX), static_cast<double>(show.windY), show.launchPatterns[show.patternTracks[0]].clock,
+                show.launchPatterns[show.patternTracks[1]].clock);
+    if (WantsFullDump(options, 0)) {
+        PrintFullDump();
+    }
+    for (int64_t t = 1; t <= options.ticks; ++t) {
+        SimTick();
+        std::printf("tick %" PRId64 " draws=%" PRIu64 " shells=%d puffs=%d clouds=%d trails=%d burst=%d ring=%d "
+                    "sparks=%d glitter=%d\n",
+                    t, show.random.draws, show.shells.count, show.smokePuffs.count, show.smokeClouds.count,
+                    show.smokeTrails.count, show.burstStars.count, show.ringStars.count, show.sparks.count,
+                    show.glitter.count);
+        if (WantsFullDump(options, t)) {
+            PrintFullDump();
+        }
+    }
+    SimShutdown();
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "nightbloom-trace: could not write the trace: %s\n", std::strerror(errno));
+        return 1;
+    }
+    return 0;
+}
