@@ -69,7 +69,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         }
         if (name != "--seed" && name != "--ticks" && name != "--particles" && name != "--smoke" &&
             name != "--full-every" && name != "--full-at") {
-            return Fail("unknown option '" + name + "'\n" + usage);
+            return Fail("unknown option '" + name + "'; " + usage);
         }
         if (i + 1 >= argc) {
             return Fail("option " + name + " needs a value");
@@ -117,10 +117,10 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         }
     }
     if (!haveSeed) {
-        return Fail(std::string("--seed is required\n") + usage);
+        return Fail(std::string("--seed is required; ") + usage);
     }
     if (!haveTicks) {
-        return Fail(std::string("--ticks is required\n") + usage);
+        return Fail(std::string("--ticks is required; ") + usage);
     }
     return true;
 }

@@ -1,0 +1,26 @@
+# cmake -DPROGRAM=... -DEMULATOR=... -DEXPECT_CODE=2 -DEXPECT_STDERR=regex -DARGS="a;b" -P expect_exit.cmake
+# Runs a program and checks its exit code. For a refusal, standard error must match
+# EXPECT_STDERR (on one line when EXPECT_ONE_LINE) and nothing may go to standard output;
+# for success, standard output must match EXPECT_STDOUT.
+set(command ${EMULATOR} ${PROGRAM} ${ARGS})
+execute_process(COMMAND ${command} RESULT_VARIABLE code OUTPUT_VARIABLE out ERROR_VARIABLE err)
+string(REGEX REPLACE "\r" "" err "${err}")
+if(NOT code EQUAL EXPECT_CODE)
+  message(FATAL_ERROR "exit code ${code}, expected ${EXPECT_CODE}; stderr: ${err}")
+endif()
+if(DEFINED EXPECT_STDOUT AND NOT out MATCHES "${EXPECT_STDOUT}")
+  message(FATAL_ERROR "standard output does not match '${EXPECT_STDOUT}': ${out}")
+endif()
+if(NOT EXPECT_CODE EQUAL 0)
+  if(NOT err MATCHES "${EXPECT_STDERR}")
+    message(FATAL_ERROR "standard error does not match '${EXPECT_STDERR}': ${err}")
+  endif()
+  string(REGEX MATCHALL "\n" lines "${err}")
+  list(LENGTH lines count)
+  if(NOT count EQUAL 1 AND EXPECT_ONE_LINE)
+    message(FATAL_ERROR "expected one line on standard error, got ${count}: ${err}")
+  endif()
+  if(NOT out STREQUAL "")
+    message(FATAL_ERROR "a refused command line must print no trace: ${out}")
+  endif()
+endif()
