@@ -60,4 +60,7 @@ if ! command -v "$loader" >/dev/null 2>&1; then
 fi
 
 prepare_prefix
+# Start the prefix's background processes here, detached from our output: if the test program
+# started them, they would inherit its stdout, and ctest would wait for them to exit.
+"$loader" wineboot </dev/null >/dev/null 2>&1 || true
 exec "$loader" "$@"
