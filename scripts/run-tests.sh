@@ -1,0 +1,124 @@
+#!/usr/bin/env bash
+# The one test command: prepares the machine, then configures, builds and runs every test of the
+# dev, asan and win32 presets (the win32 tests under Wine, including the trace parity check of
+# the Windows build against the native one). Tests that need an X display get a private Xvfb,
+# started here and stopped at the end. Exits non-zero if any step fails, after a summary.
+#   scripts/run-tests.sh [preset...]     (default: dev asan win32; win64 also works)
+set -uo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root"
+jobs=${NIGHTBLOOM_JOBS:-2}
+if [ $# -gt 0 ]; then presets=("$@"); else presets=(dev asan win32); fi
+logs="$root/build/logs"
+
+stage_names=() stage_results=() stage_seconds=()
+tests_passed=0 tests_failed=0 any_failed=0
+
+record() {  # name result seconds
+  stage_names+=("$1"); stage_results+=("$2"); stage_seconds+=("$3")
+  [ "$2" = ok ] || any_failed=1
+}
+
+# Runs one step, timing it; a step with a log file keeps its output there and shows the tail
+# only when it fails.
+step() {  # name log|- command...
+  local name=$1 log=$2; shift 2
+  local start=$SECONDS rc
+  echo "==> $name"
+  if [ "$log" = - ]; then
+    "$@"; rc=$?
+  else
+    "$@" >"$log" 2>&1; rc=$?
+    if [ $rc -ne 0 ]; then
+      echo "---- last lines of $log ----"; tail -n 60 "$log"; echo "----"
+    fi
+  fi
+  if [ $rc -eq 0 ]; then record "$name" ok $((SECONDS - start)); else record "$name" "FAILED ($rc)" $((SECONDS - start)); fi
+  return $rc
+}
+
+xvfb_pid=
+cleanup() {
+  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; fi
+  # Let Wine's background processes of this run go; end them if they will not.
+  if command -v wineserver >/dev/null 2>&1; then
+    WINEPREFIX=${NIGHTBLOOM_WINEPREFIX:-${HOME:-/root}/.nightbloom-wine} timeout 30 wineserver -w 2>/dev/null ||
+      { [ "${CI:-}" = true ] && WINEPREFIX=${NIGHTBLOOM_WINEPREFIX:-${HOME:-/root}/.nightbloom-wine} wineserver -k 2>/dev/null; }
+  fi
+}
+trap cleanup EXIT
+
+start_xvfb() {
+  local fifo_out
+  fifo_out=$(mktemp)
+  # -displayfd picks a free display number itself and writes it once the server accepts clients.
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo_out" >"$logs/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  local waited=0
+  while [ ! -s "$fifo_out" ] && [ $waited -lt 100 ]; do
+    kill -0 "$xvfb_pid" 2>/dev/null || break
+    sleep 0.1; waited=$((waited + 1))
+  done
+  if [ ! -s "$fifo_out" ]; then
+    echo "Xvfb did not start (see $logs/xvfb.log)"; rm -f "$fifo_out"; return 1
+  fi
+  export DISPLAY=":$(tr -d '[:space:]' <"$fifo_out")"
+  rm -f "$fifo_out"
+  xdpyinfo >/dev/null 2>&1 || { echo "Xvfb on $DISPLAY does not answer"; return 1; }
+  echo "Xvfb on $DISPLAY (pid $xvfb_pid)"
+}
+
+# Counts what ctest printed in its closing line, so the summary adds up over all presets.
+run_ctest() {  # preset log
+  local preset=$1 log=$2 rc line total failed
+  ctest --preset "$preset" -j "$jobs" --no-tests=error 2>&1 | tee "$log"
+  rc=${PIPESTATUS[0]}
+  line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
+  if [ -n "$line" ]; then
+    failed=$(sed -E 's/.* ([0-9]+) tests? failed out of.*/\1/' <<<"$line")
+    total=$(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"$line")
+    tests_passed=$((tests_passed + total - failed)); tests_failed=$((tests_failed + failed))
+  elif [ $rc -ne 0 ]; then
+    tests_failed=$((tests_failed + 1))
+  fi
+  return $rc
+}
+
+mkdir -p "$logs"
+total_start=$SECONDS
+
+step "setup" - bash "$root/scripts/setup-debian.sh" </dev/null || { echo "setup failed; nothing else can run"; exit 1; }
+step "start Xvfb" - start_xvfb || true
+
+native_trace="$root/build/dev/tools/trace/nightbloom-trace"
+for preset in "${presets[@]}"; do
+  extra=()
+  if [ "$preset" = win32 ] || [ "$preset" = win64 ]; then
+    if [ -x "$native_trace" ]; then
+      extra=(-DNIGHTBLOOM_NATIVE_TRACE="$native_trace")
+    else
+      echo "note: no native trace at $native_trace; the $preset build runs without the parity check"
+      extra=(-DNIGHTBLOOM_NATIVE_TRACE=)
+    fi
+  fi
+  if ! step "$preset: configure" "$logs/$preset-configure.log" cmake --preset "$preset" "${extra[@]}"; then
+    tests_failed=$((tests_failed + 1)); continue
+  fi
+  if ! step "$preset: build" "$logs/$preset-build.log" cmake --build --preset "$preset" -j "$jobs"; then
+    tests_failed=$((tests_failed + 1)); continue
+  fi
+  step "$preset: test" - run_ctest "$preset" "$logs/$preset-test.log"
+done
+
+echo
+echo "================ summary ================"
+for i in "${!stage_names[@]}"; do
+  printf '  %-22s %-12s %5ss\n' "${stage_names[$i]}" "${stage_results[$i]}" "${stage_seconds[$i]}"
+done
+printf '  %-22s %-12s %5ss\n' "total" "" $((SECONDS - total_start))
+echo "  logs: $logs"
+if [ $any_failed -ne 0 ] && [ $tests_failed -eq 0 ]; then tests_failed=1; fi
+# Closing line: test entries of all presets; a stage that failed before its tests counts as one.
+echo "tests: $tests_passed passed, $tests_failed failed"
+[ $any_failed -eq 0 ]
