@@ -1,0 +1,24 @@
+// The individual generators behind GenerateAssets. Internal to tools/assets.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "synth.h"
+
+namespace nb::assets {
+
+Pixels MakeTexture401();
+Pixels MakeTexture402();
+Pixels MakeTexture404();
+Pixels MakeTexture405();
+Pixels MakeTexture406();
+Pixels MakeTexture407();
+Pixels MakePicture400();
+std::vector<IconImage> MakeIcon101();
+// id 200..205; 22050 Hz mono samples of the exact length the saver expects.
+std::vector<int16_t> MakeWave(int id);
+std::string ResourceScript();
+
+}  // namespace nb::assets
