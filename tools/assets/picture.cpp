@@ -122,8 +122,8 @@ Pixels MakePicture400() {
     for (int y = 0; y < 104; ++y) {
         for (int x = 0; x < width; ++x) {
             const double n = Fbm(4001, x / 14.0, y / 9.0, 4, 0, 0);
-            const double density = Clamp((n - 0.45) * 2.2, 0.0, 1.0) * SmoothStep(10.0, 60.0, y);
-            double light = 6.0;
+            const double density = Clamp((n - 0.42) * 2.4, 0.0, 1.0) * SmoothStep(10.0, 60.0, y);
+            const double light = 10.0;
             Colour tint{0.0, 0.0, 0.0};
             for (const Burst& b : bursts) {
                 const double dx = (x - b.x) / (b.radius * 1.6), dy = (y - b.y) / (b.radius * 1.6);
@@ -132,8 +132,8 @@ Pixels MakePicture400() {
                 tint.g += b.colour.g * w;
                 tint.b += b.colour.b * w;
             }
-            canvas.Add(x, y, density * (light + 0.09 * tint.r), density * (light + 0.09 * tint.g),
-                       density * (light + 1.0 + 0.09 * tint.b));
+            canvas.Add(x, y, density * (light + 0.12 * tint.r), density * (light + 0.12 * tint.g),
+                       density * (light + 2.0 + 0.12 * tint.b));
         }
     }
 
