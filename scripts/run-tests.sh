@@ -85,6 +85,28 @@ run_ctest() {  # preset log
   return $rc
 }
 
+# Windows programs must run on a bare system: every DLL they import has to be one that the
+# system provides (Wine's own set stands in for it), never a mingw runtime DLL.
+check_system_dlls() {  # preset
+  local dir="$root/build/$1" objdump dlldir known f dll checked=0 bad=0
+  case $1 in
+    win64) objdump=x86_64-w64-mingw32-objdump; dlldir=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows ;;
+    *) objdump=i686-w64-mingw32-objdump; dlldir=/usr/lib/i386-linux-gnu/wine/i386-windows ;;
+  esac
+  known=$(ls "$dlldir" | tr '[:upper:]' '[:lower:]')
+  while IFS= read -r -d '' f; do
+    checked=$((checked + 1))
+    while read -r dll; do
+      if ! grep -qxF "$(tr '[:upper:]' '[:lower:]' <<<"$dll")" <<<"$known"; then
+        echo "${f#"$root"/} imports $dll, which is not a system DLL"; bad=1
+      fi
+    done < <("$objdump" -p "$f" | sed -n 's/^[[:space:]]*DLL Name: //p')
+  done < <(find "$dir" \( -name '*.exe' -o -name '*.scr' -o -name '*.dll' \) -not -path '*/CMakeFiles/*' -print0)
+  if [ $checked -eq 0 ]; then echo "no Windows programs found in $dir"; return 1; fi
+  [ $bad -eq 0 ] && echo "$checked Windows programs import system DLLs only"
+  return $bad
+}
+
 mkdir -p "$logs"
 total_start=$SECONDS
 
@@ -107,6 +129,9 @@ for preset in "${presets[@]}"; do
   fi
   if ! step "$preset: build" "$logs/$preset-build.log" cmake --build --preset "$preset" -j "$jobs"; then
     tests_failed=$((tests_failed + 1)); continue
+  fi
+  if [ "$preset" = win32 ] || [ "$preset" = win64 ]; then
+    step "$preset: system DLLs" - check_system_dlls "$preset" || tests_failed=$((tests_failed + 1))
   fi
   step "$preset: test" - run_ctest "$preset" "$logs/$preset-test.log"
 done
