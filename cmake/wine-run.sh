@@ -23,12 +23,16 @@ prepare_prefix() {
     flock 9
     if [ ! -f "$ready" ]; then
       echo "wine-run.sh: preparing Wine prefix $WINEPREFIX (once; this takes a while)" >&2
-      # No display while booting: nothing may pop up, and nothing needs to.
-      DISPLAY= wineboot --init </dev/null >/dev/null 2>&1
-      # A crashing test prints its backtrace and ends instead of waiting on a dialog.
-      DISPLAY= wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
-        </dev/null >/dev/null 2>&1
-      wineserver -w
+      log="$WINEPREFIX.init.log"
+      # No display while booting: nothing may pop up, and nothing needs to. A crashing test
+      # prints its backtrace and ends instead of waiting on a dialog.
+      if ! { DISPLAY= wineboot --init &&
+             DISPLAY= wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f &&
+             wineserver -w; } </dev/null >"$log" 2>&1; then
+        echo "wine-run.sh: preparing the Wine prefix failed:" >&2
+        tail -n 20 "$log" >&2
+        exit 1
+      fi
       touch "$ready"
     fi
   ) 9>"$WINEPREFIX.lock"
