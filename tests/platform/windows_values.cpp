@@ -370,6 +370,7 @@
 #define NB_CAPTURE(name) constexpr auto mine_##name = nb::name;
 NB_PLATFORM_CONSTANTS(NB_CAPTURE)
 #undef NB_CAPTURE
+constexpr nb::RegKey mineHkeyCurrentUser = nb::HKEY_CURRENT_USER;
 
 // clang-format off
 #include <windows.h>
@@ -462,7 +463,7 @@ TEST(WindowsValues, GuidsAreThePlatformOnes) {
   EXPECT_TRUE(SameGuid(nb::IID_IDirect3DRefDevice, IID_IDirect3DRefDevice));
   EXPECT_TRUE(SameGuid(nb::IID_IDirect3DNullDevice, IID_IDirect3DNullDevice));
   EXPECT_EQ(reinterpret_cast<uintptr_t>(HKEY_CURRENT_USER),
-            static_cast<uintptr_t>(nb::HKEY_CURRENT_USER));
+            static_cast<uintptr_t>(mineHkeyCurrentUser));
 }
 
 }  // namespace
