@@ -31,7 +31,9 @@ step() {  # name log|- command...
   else
     "$@" >"$log" 2>&1; rc=$?
     if [ $rc -ne 0 ]; then
-      echo "---- last lines of $log ----"; tail -n 60 "$log"; echo "----"
+      echo "---- first errors in $log ----"
+      grep -E -m 12 -B 2 -A 6 '(error|Error|ERROR|undefined reference)' "$log"
+      echo "---- last lines of $log ----"; tail -n 15 "$log"; echo "----"
     fi
   fi
   if [ $rc -eq 0 ]; then record "$name" ok $((SECONDS - start)); else record "$name" "FAILED ($rc)" $((SECONDS - start)); fi
