@@ -1,0 +1,97 @@
+// The shared machinery of the fakes: failure injection by call name (first, nth, from
+// the nth, every call; full or bare names), the call log, and the live-object table
+// including objects leaked on purpose.
+#include "platform/fake/fake_platform.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using nb::fake::FailWhen;
+using nb::fake::FakePlatform;
+
+int32_t CreateSound(FakePlatform& fake) {
+  nb::DirectSound* device = nullptr;
+  const int32_t result = fake.sound.DirectSoundCreate(nullptr, &device);
+  if (device) device->Release();
+  return result;
+}
+
+TEST(FakeWorld, FailsTheChosenCallsOnly) {
+  FakePlatform fake;
+  fake.FailCall("DirectSoundCreate", nb::DSERR_NODRIVER, FailWhen::Nth(2));
+  EXPECT_EQ(CreateSound(fake), nb::DS_OK);
+  EXPECT_EQ(CreateSound(fake), nb::DSERR_NODRIVER);
+  EXPECT_EQ(CreateSound(fake), nb::DS_OK);
+
+  FakePlatform first;
+  first.FailCall("SoundSystem::DirectSoundCreate", nb::E_FAIL);  // full name, first call
+  EXPECT_EQ(CreateSound(first), nb::E_FAIL);
+  EXPECT_EQ(CreateSound(first), nb::DS_OK);
+
+  FakePlatform from;
+  from.FailCall("DirectSoundCreate", nb::DSERR_ALLOCATED, FailWhen::FromNth(2));
+  EXPECT_EQ(CreateSound(from), nb::DS_OK);
+  EXPECT_EQ(CreateSound(from), nb::DSERR_ALLOCATED);
+  EXPECT_EQ(CreateSound(from), nb::DSERR_ALLOCATED);
+
+  FakePlatform every;
+  every.FailCall("DirectSoundCreate", nb::E_OUTOFMEMORY, FailWhen::Every());
+  every.FailCall("DirectSound::SetCooperativeLevel", nb::E_FAIL);  // another name: no effect here
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(CreateSound(every), nb::E_OUTOFMEMORY);
+  every.world.ClearFailures();
+  EXPECT_EQ(CreateSound(every), nb::DS_OK);
+}
+
+TEST(FakeWorld, CountsFromWhenTheRuleIsSet) {
+  FakePlatform fake;
+  EXPECT_EQ(CreateSound(fake), nb::DS_OK);
+  fake.FailCall("DirectSoundCreate", nb::E_FAIL, FailWhen::Nth(1));
+  EXPECT_EQ(CreateSound(fake), nb::E_FAIL);
+}
+
+TEST(FakeWorld, FailsNonCodeCallsWithTheirOwnFailureValue) {
+  FakePlatform fake;
+  fake.FailCall("CreateCompatibleDC", nb::E_FAIL);
+  fake.FailCall("timeBeginPeriod", nb::E_FAIL);
+  fake.FailCall("RegCreateKeyExA", nb::ERROR_ACCESS_DENIED);
+  EXPECT_EQ(fake.gdi.CreateCompatibleDC(nb::NoDc), nb::NoDc);
+  EXPECT_EQ(fake.system.timeBeginPeriod(1), nb::TIMERR_NOCANDO);
+  nb::RegKey key{};
+  EXPECT_EQ(fake.registry.RegCreateKeyExA(nb::HKEY_CURRENT_USER, "Software\\X", 0, nb::KEY_ALL_ACCESS, &key,
+                                          nullptr),
+            nb::ERROR_ACCESS_DENIED);
+  EXPECT_FALSE(fake.registry.KeyExists("Software\\X"));
+}
+
+TEST(FakeWorld, LogsCallsInOrderAcrossPorts) {
+  FakePlatform fake;
+  fake.system.timeBeginPeriod(1);
+  CreateSound(fake);
+  fake.system.timeEndPeriod(1);
+  EXPECT_EQ(fake.world.CallNames({"timeBeginPeriod", "DirectSoundCreate", "timeEndPeriod"}),
+            (std::vector<std::string>{"timeBeginPeriod", "DirectSoundCreate", "timeEndPeriod"}));
+  ASSERT_EQ(fake.world.CountCalls("timeBeginPeriod"), 1u);
+  EXPECT_EQ(fake.world.CallsNamed("System::timeBeginPeriod")[0].args, (std::vector<int64_t>{1}));
+}
+
+TEST(FakeWorld, TracksLiveObjectsAndCleansUpLeaks) {
+  FakePlatform fake;
+  nb::DirectSound* device = nullptr;
+  ASSERT_EQ(fake.sound.DirectSoundCreate(nullptr, &device), nb::DS_OK);
+  EXPECT_EQ(fake.world.LiveCount("DirectSound"), 1u);
+  EXPECT_EQ(device->AddRef(), 2u);
+  EXPECT_EQ(fake.world.RefCount(device), 2u);
+  EXPECT_EQ(device->Release(), 1u);
+  EXPECT_TRUE(fake.world.IsAlive(device));
+  EXPECT_EQ(device->Release(), 0u);
+  EXPECT_FALSE(fake.world.IsAlive(device));
+  EXPECT_EQ(fake.world.LiveCount(), 0u);
+
+  // Leaked on purpose: the platform's teardown frees it (the sanitizer build checks).
+  nb::DirectSound* leaked = nullptr;
+  ASSERT_EQ(fake.sound.DirectSoundCreate(nullptr, &leaked), nb::DS_OK);
+  EXPECT_EQ(fake.world.LiveCount(), 1u);
+}
+
+}  // namespace
