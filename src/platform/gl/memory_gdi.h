@@ -5,6 +5,7 @@
 // Depends on the GDI port and surface_dc.h; no GL.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <vector>
