@@ -341,9 +341,12 @@ int32_t GlDraw::CreateSurface(const DDSURFACEDESC2* desc, DrawSurface** out) {
     if (desc->dwWidth > 4096 || desc->dwHeight > 4096) return DDERR_INVALIDPARAMS;
   } else if (caps & (DDSCAPS_3DDEVICE | DDSCAPS_OFFSCREENPLAIN)) {
     kind = GlSurfaceKind::Target;
-    GlPixelLayout layout;
-    if (!GlLayoutFor(format, &layout) || (format.dwRGBBitCount != 16 &&
-                                          format.dwRGBBitCount != 32)) {
+    // Render targets are what display modes are made of: 5-6-5 or 32-bit RGB.
+    const DDPIXELFORMAT rgb565 = GlFormatRgb565();
+    const bool is565 = format.dwRGBBitCount == 16 && format.dwRBitMask == rgb565.dwRBitMask &&
+                       format.dwGBitMask == rgb565.dwGBitMask &&
+                       format.dwBBitMask == rgb565.dwBBitMask;
+    if (!GlLayoutFor(format, nullptr) || (!is565 && format.dwRGBBitCount != 32)) {
       return DDERR_INVALIDPIXELFORMAT;
     }
   } else {
