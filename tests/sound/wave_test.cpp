@@ -5,68 +5,20 @@
 
 #include <cstring>
 #include <string>
+#include <memory>
 #include <vector>
 
 #include "resources/embedded.h"
 #include "sound/wave.h"
+#include "wave_bytes.h"
 
 namespace nb {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-void Put32(Bytes& bytes, uint32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        bytes.push_back(static_cast<uint8_t>(value >> (8 * i)));
-    }
-}
-
-void PutTag(Bytes& bytes, const char* tag) {
-    bytes.insert(bytes.end(), tag, tag + 4);
-}
-
-// A chunk with its declared size, its body and, for odd sizes, the pad byte.
-void PutChunk(Bytes& bytes, const char* tag, const Bytes& body, bool pad = true) {
-    PutTag(bytes, tag);
-    Put32(bytes, static_cast<uint32_t>(body.size()));
-    bytes.insert(bytes.end(), body.begin(), body.end());
-    if (pad && body.size() % 2 == 1) {
-        bytes.push_back(0);
-    }
-}
-
-Bytes PcmFormat(uint32_t size = 16) {
-    Bytes body = {1, 0, 1, 0};  // PCM, mono
-    Put32(body, 22050);
-    Put32(body, 44100);
-    body.insert(body.end(), {2, 0, 16, 0});
-    body.resize(size, 0);
-    return body;
-}
-
-Bytes Samples(size_t count) {
-    Bytes body;
-    for (size_t i = 0; i < count; ++i) {
-        body.push_back(static_cast<uint8_t>(0x40 + i));
-    }
-    return body;
-}
-
-// "RIFF" <size> "WAVE" followed by the chunks; riffSize 0 means the true size.
-Bytes Riff(const Bytes& chunks, uint32_t riffSize = 0) {
-    Bytes bytes;
-    PutTag(bytes, "RIFF");
-    Put32(bytes, riffSize != 0 ? riffSize : static_cast<uint32_t>(4 + chunks.size()));
-    PutTag(bytes, "WAVE");
-    bytes.insert(bytes.end(), chunks.begin(), chunks.end());
-    return bytes;
-}
+using namespace test;
 
 Bytes SimpleWave(size_t samples = 10) {
-    Bytes chunks;
-    PutChunk(chunks, "fmt ", PcmFormat());
-    PutChunk(chunks, "data", Samples(samples));
-    return Riff(chunks);
+    return test::SimpleWave(Samples(samples));
 }
 
 // The parse of a private copy of exactly the given bytes; the copy lives until the
