@@ -59,6 +59,9 @@ class System {
  public:
   // Milliseconds since some start, wrapping at 2^32; compare only by unsigned difference.
   virtual uint32_t timeGetTime() = 0;
+  // The calendar time in whole seconds since 1970-01-01 00:00 UTC, as the C library's
+  // time() gives it, truncated to 32 bits. Read once, to seed the show.
+  virtual uint32_t GetCalendarTime() = 0;
   // Asks for a timer resolution of periodMs. TIMERR_NOERROR or TIMERR_NOCANDO.
   virtual uint32_t timeBeginPeriod(uint32_t periodMs) = 0;
   // Ends a timeBeginPeriod of the same period. TIMERR_NOERROR or TIMERR_NOCANDO.

@@ -97,6 +97,8 @@ TEST(FakeSystem, ResourcesFromTheTable) {
   const nb::Bitmap second = fake.system.LoadImageA(400, nb::LR_CREATEDIBSECTION);
   EXPECT_NE(first, second);  // each load is a new object
   nb::BITMAP info{};
+  ASSERT_EQ(fake.gdi.GetObjectA(first, &info), static_cast<int32_t>(sizeof(nb::BITMAP)));
+  EXPECT_EQ(info.bmBits, nullptr);  // a device-dependent bitmap shows no bits
   ASSERT_EQ(fake.gdi.GetObjectA(second, &info), static_cast<int32_t>(sizeof(nb::BITMAP)));
   EXPECT_EQ(info.bmWidth, 152);
   EXPECT_EQ(info.bmHeight, 118);

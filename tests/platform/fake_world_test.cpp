@@ -62,6 +62,15 @@ TEST(FakeWorld, FailsNonCodeCallsWithTheirOwnFailureValue) {
                                           nullptr),
             nb::ERROR_ACCESS_DENIED);
   EXPECT_FALSE(fake.registry.KeyExists("Software\\X"));
+
+  fake.FailCall("IsDirectDrawLoaded", nb::E_FAIL);
+  EXPECT_FALSE(fake.graphics.IsDirectDrawLoaded());
+  EXPECT_TRUE(fake.graphics.IsDirectDrawLoaded());
+  fake.windows.Post({nb::NoWindow, nb::WM_NULL, 0, 0});
+  fake.FailCall("PeekMessageA", nb::E_FAIL);
+  nb::WindowEvent event{};
+  EXPECT_FALSE(fake.windows.PeekMessageA(&event, nb::NoWindow, 0, 0, nb::PM_REMOVE));
+  EXPECT_TRUE(fake.windows.PeekMessageA(&event, nb::NoWindow, 0, 0, nb::PM_REMOVE));
 }
 
 TEST(FakeWorld, LogsCallsInOrderAcrossPorts) {

@@ -201,6 +201,7 @@ intptr_t FakeDialogSystem::Run(std::unique_ptr<FakeDialogState> state, DLGPROC p
 
 bool FakeDialogSystem::EndDialog(Window dialog, intptr_t result) {
   world_.Record("DialogSystem::EndDialog", {H(dialog), result});
+  if (world_.Refuses("DialogSystem::EndDialog")) return false;
   FakeDialogState* state = FindRunning(dialog);
   if (!state || state->ended) return false;
   state->ended = true;
@@ -210,6 +211,7 @@ bool FakeDialogSystem::EndDialog(Window dialog, intptr_t result) {
 
 bool FakeDialogSystem::CheckDlgButton(Window dialog, int32_t id, uint32_t check) {
   world_.Record("DialogSystem::CheckDlgButton", {H(dialog), id, check});
+  if (world_.Refuses("DialogSystem::CheckDlgButton")) return false;
   FakeDialogState* state = FindRunning(dialog);
   FakeControl* control = state ? ControlOf(*state, id) : nullptr;
   if (!control || check > 2) return false;
@@ -219,6 +221,7 @@ bool FakeDialogSystem::CheckDlgButton(Window dialog, int32_t id, uint32_t check)
 
 uint32_t FakeDialogSystem::IsDlgButtonChecked(Window dialog, int32_t id) {
   world_.Record("DialogSystem::IsDlgButtonChecked", {H(dialog), id});
+  if (world_.Refuses("DialogSystem::IsDlgButtonChecked")) return BST_UNCHECKED;
   FakeDialogState* state = FindRunning(dialog);
   FakeControl* control = state ? ControlOf(*state, id) : nullptr;
   return control ? control->check : BST_UNCHECKED;
@@ -227,6 +230,8 @@ uint32_t FakeDialogSystem::IsDlgButtonChecked(Window dialog, int32_t id) {
 intptr_t FakeDialogSystem::SendDlgItemMessageA(Window dialog, int32_t id, uint32_t message, uintptr_t wParam,
                                                intptr_t lParam) {
   world_.Record("DialogSystem::SendDlgItemMessageA", {H(dialog), id, message, static_cast<int64_t>(wParam), lParam});
+  // A refused control message answers as a combo box does when it fails.
+  if (world_.Refuses("DialogSystem::SendDlgItemMessageA")) return CB_ERR;
   FakeDialogState* state = FindRunning(dialog);
   FakeControl* control = state ? ControlOf(*state, id) : nullptr;
   if (!control) return 0;
@@ -263,6 +268,7 @@ intptr_t FakeDialogSystem::SendDlgItemMessageA(Window dialog, int32_t id, uint32
 
 intptr_t FakeDialogSystem::GetWindowLongA(Window window, int32_t index) {
   world_.Record("DialogSystem::GetWindowLongA", {H(window), index});
+  if (world_.Refuses("DialogSystem::GetWindowLongA")) return 0;
   if (index != GWL_HINSTANCE) return 0;
   if (FakeDialogState* state = FindRunning(window)) return static_cast<intptr_t>(state->instance);
   if (const FakeWindow* found = windows_.Find(window)) return static_cast<intptr_t>(found->instance);

@@ -54,6 +54,7 @@ Dc FakeGdi::GetDC(Window window) {
 
 int32_t FakeGdi::ReleaseDC(Window window, Dc dc) {
   world_.Record("Gdi::ReleaseDC", {H(window), H(dc)});
+  if (world_.Refuses("Gdi::ReleaseDC")) return 0;
   DcEntry* entry = FindDc(dc);
   if (!entry || entry->kind != DcKind::Window || entry->window != window) return 0;
   dcs_.erase(static_cast<uintptr_t>(dc));
@@ -71,6 +72,7 @@ Dc FakeGdi::CreateCompatibleDC(Dc dc) {
 
 bool FakeGdi::DeleteDC(Dc dc) {
   world_.Record("Gdi::DeleteDC", {H(dc)});
+  if (world_.Refuses("Gdi::DeleteDC")) return false;
   DcEntry* entry = FindDc(dc);
   if (!entry || entry->kind != DcKind::Memory) return false;
   if (auto it = bitmaps_.find(static_cast<uintptr_t>(entry->selected)); it != bitmaps_.end()) {
@@ -82,6 +84,7 @@ bool FakeGdi::DeleteDC(Dc dc) {
 
 Bitmap FakeGdi::SelectObject(Dc dc, Bitmap bitmap) {
   world_.Record("Gdi::SelectObject", {H(dc), H(bitmap)});
+  if (world_.Refuses("Gdi::SelectObject")) return NoBitmap;
   DcEntry* entry = FindDc(dc);
   if (!entry || entry->kind != DcKind::Memory) return NoBitmap;
   BitmapEntry* incoming = nullptr;
@@ -103,6 +106,7 @@ Bitmap FakeGdi::SelectObject(Dc dc, Bitmap bitmap) {
 
 int32_t FakeGdi::SetStretchBltMode(Dc dc, int32_t mode) {
   world_.Record("Gdi::SetStretchBltMode", {H(dc), mode});
+  if (world_.Refuses("Gdi::SetStretchBltMode")) return 0;
   DcEntry* entry = FindDc(dc);
   if (!entry || mode < 1 || mode > 4) return 0;
   const int32_t previous = entry->stretchMode;
@@ -170,12 +174,13 @@ int32_t FakeGdi::GetObjectA(Bitmap bitmap, BITMAP* out) {
   out->bmWidthBytes = data->RowBytes();
   out->bmPlanes = 1;
   out->bmBitsPixel = data->bitsPerPixel;
-  out->bmBits = data->bits.data();
+  out->bmBits = data->deviceIndependent ? data->bits.data() : nullptr;
   return static_cast<int32_t>(sizeof(BITMAP));
 }
 
 uint32_t FakeGdi::GetDIBColorTable(Dc dc, uint32_t start, uint32_t count, RGBQUAD* out) {
   world_.Record("Gdi::GetDIBColorTable", {H(dc), start, count});
+  if (world_.Refuses("Gdi::GetDIBColorTable")) return 0;
   DcEntry* entry = FindDc(dc);
   if (!entry || entry->kind != DcKind::Memory || !out) return 0;
   FakeBitmapData* data = FindBitmap(entry->selected);
@@ -187,6 +192,7 @@ uint32_t FakeGdi::GetDIBColorTable(Dc dc, uint32_t start, uint32_t count, RGBQUA
 
 bool FakeGdi::DeleteObject(Bitmap bitmap) {
   world_.Record("Gdi::DeleteObject", {H(bitmap)});
+  if (world_.Refuses("Gdi::DeleteObject")) return false;
   auto it = bitmaps_.find(static_cast<uintptr_t>(bitmap));
   // The platform refuses to delete a bitmap still selected into a context.
   if (it == bitmaps_.end() || !IsNone(it->second.selectedInto)) return false;

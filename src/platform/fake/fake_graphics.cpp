@@ -166,7 +166,7 @@ void FakeGraphicsSystem::GiveDisplayBack() { displayTaken = false; }
 
 bool FakeGraphicsSystem::IsDirectDrawLoaded() {
   world_.Record("GraphicsSystem::IsDirectDrawLoaded");
-  return directDrawLoaded;
+  return directDrawLoaded && !world_.Refuses("GraphicsSystem::IsDirectDrawLoaded");
 }
 
 int32_t FakeGraphicsSystem::DirectDrawEnumerateExA(DDENUMCALLBACKEXA callback, void* context, uint32_t flags) {
@@ -502,6 +502,7 @@ int32_t FakeSurface::QueryInterface(const GUID& iid, void** out) {
 int32_t FakeSurface::GetSurfaceDesc(DDSURFACEDESC2* desc) {
   world().Record("DrawSurface::GetSurfaceDesc", {P(this)});
   if (!desc || desc->dwSize != sizeof(DDSURFACEDESC2)) return DDERR_INVALIDPARAMS;
+  if (const int32_t failure = world().Check("DrawSurface::GetSurfaceDesc"); failure != S_OK) return failure;
   if (buried()) return DDERR_INVALIDOBJECT;
   *desc = desc_;
   desc->lpSurface = nullptr;
@@ -545,6 +546,7 @@ int32_t FakeSurface::Flip(DrawSurface* target, uint32_t flags) {
 
 int32_t FakeSurface::IsLost() {
   world().Record("DrawSurface::IsLost", {P(this)});
+  if (const int32_t failure = world().Check("DrawSurface::IsLost"); failure != S_OK) return failure;
   if (buried()) return DDERR_INVALIDOBJECT;
   return lost ? DDERR_SURFACELOST : DD_OK;
 }
@@ -579,6 +581,7 @@ int32_t FakeSurface::GetDC(Dc* out) {
 
 int32_t FakeSurface::ReleaseDC(Dc dc) {
   world().Record("DrawSurface::ReleaseDC", {P(this), H(dc)});
+  if (const int32_t failure = world().Check("DrawSurface::ReleaseDC"); failure != S_OK) return failure;
   if (IsNone(dc_) || dc != dc_) return DDERR_NODC;
   system().gdi().RemoveTargetDc(dc_);
   dc_ = Dc{};
@@ -633,6 +636,7 @@ int32_t FakeSurface::Lock(const RECT* rect, DDSURFACEDESC2* desc, uint32_t flags
 
 int32_t FakeSurface::Unlock(const RECT* rect) {
   world().Record("DrawSurface::Unlock", {P(this), rect ? 1 : 0});
+  if (const int32_t failure = world().Check("DrawSurface::Unlock"); failure != S_OK) return failure;
   if (!locked) return DDERR_NOTLOCKED;
   locked = false;
   return DD_OK;

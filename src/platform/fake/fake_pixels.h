@@ -93,6 +93,8 @@ struct FakeBitmapData {
   uint16_t bitsPerPixel = 24;
   std::vector<uint8_t> bits;
   std::vector<RGBQUAD> colours;  // 8-bit bitmaps only
+  // False for a device-dependent bitmap (LoadBitmapA): GetObjectA then reports no bits.
+  bool deviceIndependent = true;
 
   // A 24-bit bitmap of the given size, every pixel the given colour.
   static FakeBitmapData Solid(int32_t width, int32_t height, Rgb colour);

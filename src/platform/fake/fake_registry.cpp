@@ -192,6 +192,7 @@ int32_t FakeRegistry::RegSetValueExA(RegKey key, const char* name, uint32_t type
 
 int32_t FakeRegistry::RegCloseKey(RegKey key) {
   world_.Record("Registry::RegCloseKey", {H(key)});
+  if (const int32_t failure = world_.Check("Registry::RegCloseKey"); failure != 0) return failure;
   return open_.erase(static_cast<uintptr_t>(key)) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }
 

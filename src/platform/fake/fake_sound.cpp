@@ -196,6 +196,7 @@ int32_t FakeSoundBuffer::Lock(uint32_t offset, uint32_t bytes, void** part1, uin
 
 int32_t FakeSoundBuffer::Unlock(void* part1, uint32_t bytes1, void* part2, uint32_t bytes2) {
   world().Record("SoundBuffer::Unlock", {P(this), bytes1, bytes2});
+  if (const int32_t failure = world().Check("SoundBuffer::Unlock"); failure != S_OK) return failure;
   if (!locked) return DSERR_INVALIDCALL;
   uint8_t* begin = samples_->data();
   uint8_t* end = begin + samples_->size();

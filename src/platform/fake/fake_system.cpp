@@ -53,6 +53,11 @@ size_t FakeSystem::LoadProjectResources() {
   return added;
 }
 
+uint32_t FakeSystem::GetCalendarTime() {
+  world_.Record("System::GetCalendarTime");
+  return calendarTime;
+}
+
 uint32_t FakeSystem::timeGetTime() {
   const uint32_t reading = now;
   now += stepPerRead;
@@ -68,6 +73,7 @@ uint32_t FakeSystem::timeBeginPeriod(uint32_t periodMs) {
 
 uint32_t FakeSystem::timeEndPeriod(uint32_t periodMs) {
   world_.Record("System::timeEndPeriod", {periodMs});
+  if (world_.Refuses("System::timeEndPeriod")) return TIMERR_NOCANDO;
   auto it = std::find(activePeriods.begin(), activePeriods.end(), periodMs);
   if (it == activePeriods.end()) return TIMERR_NOCANDO;
   activePeriods.erase(it);
@@ -96,6 +102,7 @@ bool FakeSystem::GetCursorPos(POINT* out) {
 }
 
 int32_t FakeSystem::GetSystemMetrics(int32_t index) {
+  if (world_.Refuses("System::GetSystemMetrics")) return 0;
   if (index == SM_CXSCREEN) return screenWidth;
   if (index == SM_CYSCREEN) return screenHeight;
   return 0;
@@ -134,6 +141,7 @@ bool FakeSystem::GetVersionExA(OSVERSIONINFOA* info) {
 
 ProviderCall FakeSystem::VerifyScreenSavePwd(Window owner, int32_t* accepted) {
   world_.Record("System::VerifyScreenSavePwd", {H(owner)});
+  if (world_.Refuses("System::VerifyScreenSavePwd")) return ProviderCall::NoLibrary;
   switch (verifyProvider) {
     case Provider::MissingLibrary: return ProviderCall::NoLibrary;
     case Provider::MissingExport: return ProviderCall::NoExport;
@@ -147,6 +155,7 @@ ProviderCall FakeSystem::VerifyScreenSavePwd(Window owner, int32_t* accepted) {
 
 ProviderCall FakeSystem::PwdChangePasswordA(const char* provider, Window owner) {
   world_.Record("System::PwdChangePasswordA", {H(owner)}, {provider ? provider : ""});
+  if (world_.Refuses("System::PwdChangePasswordA")) return ProviderCall::NoLibrary;
   switch (changeProvider) {
     case Provider::MissingLibrary: return ProviderCall::NoLibrary;
     case Provider::MissingExport: return ProviderCall::NoExport;
@@ -171,7 +180,9 @@ Bitmap FakeSystem::LoadBitmapResource(const char* name, uint32_t id, uint32_t fl
   auto it = bitmaps_.find(id);
   if (it == bitmaps_.end()) return NoBitmap;
   // Each load makes a new bitmap object, as on the platform.
-  return gdi_.AddBitmap(it->second);
+  FakeBitmapData bitmap = it->second;
+  bitmap.deviceIndependent = (flags & LR_CREATEDIBSECTION) != 0;
+  return gdi_.AddBitmap(std::move(bitmap));
 }
 
 Bitmap FakeSystem::LoadBitmapA(uint32_t id) { return LoadBitmapResource("System::LoadBitmapA", id, 0); }

@@ -43,6 +43,8 @@ class FakeSystem final : public System {
   uint32_t now = 0;
   uint32_t stepPerRead = 0;
   void Advance(uint32_t ms) { now += ms; }
+  // What GetCalendarTime reports (2001-09-09 01:46:40 UTC).
+  uint32_t calendarTime = 1000000000;
   // Periods begun and not yet ended.
   std::vector<uint32_t> activePeriods;
 
@@ -80,6 +82,7 @@ class FakeSystem final : public System {
 
   // ---- System
   uint32_t timeGetTime() override;
+  uint32_t GetCalendarTime() override;
   uint32_t timeBeginPeriod(uint32_t periodMs) override;
   uint32_t timeEndPeriod(uint32_t periodMs) override;
   int32_t ShowCursor(bool show) override;

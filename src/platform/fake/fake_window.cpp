@@ -134,7 +134,7 @@ Window FakeWindowSystem::CreateWindowExA(uint32_t exStyle, const char* className
 bool FakeWindowSystem::ShowWindow(Window window, int32_t command) {
   world_.Record("WindowSystem::ShowWindow", {H(window), command});
   FakeWindow* found = FindMutable(window);
-  if (!found) return false;
+  if (!found || world_.Refuses("WindowSystem::ShowWindow")) return false;
   const bool wasVisible = found->visible;
   found->visible = command != SW_HIDE;
   found->lastShow = command;
@@ -153,7 +153,7 @@ bool FakeWindowSystem::ShowWindow(Window window, int32_t command) {
 bool FakeWindowSystem::UpdateWindow(Window window) {
   world_.Record("WindowSystem::UpdateWindow", {H(window)});
   FakeWindow* found = FindMutable(window);
-  if (!found) return false;
+  if (!found || world_.Refuses("WindowSystem::UpdateWindow")) return false;
   if (found->visible && found->needsPaint) {
     found->needsPaint = false;
     Send(window, WM_PAINT, 0, 0);
@@ -163,7 +163,7 @@ bool FakeWindowSystem::UpdateWindow(Window window) {
 
 bool FakeWindowSystem::DestroyWindow(Window window) {
   world_.Record("WindowSystem::DestroyWindow", {H(window)});
-  if (!Find(window)) return false;
+  if (!Find(window) || world_.Refuses("WindowSystem::DestroyWindow")) return false;
   const auto handle = static_cast<uintptr_t>(window);
   if (std::find(destroying_.begin(), destroying_.end(), handle) != destroying_.end()) return false;
   destroying_.push_back(handle);
@@ -193,7 +193,7 @@ bool FakeWindowSystem::GetWindowRect(Window window, RECT* out) {
 bool FakeWindowSystem::GetClientRect(Window window, RECT* out) {
   world_.Record("WindowSystem::GetClientRect", {H(window)});
   const FakeWindow* found = Find(window);
-  if (!found || !out) return false;
+  if (!found || !out || world_.Refuses("WindowSystem::GetClientRect")) return false;
   *out = RECT{0, 0, found->rect.right - found->rect.left, found->rect.bottom - found->rect.top};
   return true;
 }
@@ -207,6 +207,7 @@ bool FakeWindowSystem::PeekMessageA(WindowEvent* out, Window filter, uint32_t fi
     if (first == 0 && last == 0) return true;
     return e.message >= first && e.message <= last;
   };
+  if (world_.Refuses("WindowSystem::PeekMessageA")) return false;
   auto it = std::find_if(queue_.begin(), queue_.end(), matches);
   if (it == queue_.end() && onQueueEmpty) {
     onQueueEmpty(++emptyPolls_);
@@ -239,12 +240,12 @@ intptr_t FakeWindowSystem::DefWindowProcA(Window window, uint32_t message, uintp
 
 bool FakeWindowSystem::DrawMenuBar(Window window) {
   world_.Record("WindowSystem::DrawMenuBar", {H(window)});
-  return Find(window) != nullptr;
+  return Find(window) != nullptr && !world_.Refuses("WindowSystem::DrawMenuBar");
 }
 
 bool FakeWindowSystem::RedrawWindow(Window window, const RECT* rect, uint32_t flags) {
   world_.Record("WindowSystem::RedrawWindow", {H(window), rect ? 1 : 0, flags});
-  return Find(window) != nullptr;
+  return Find(window) != nullptr && !world_.Refuses("WindowSystem::RedrawWindow");
 }
 
 }  // namespace nb::fake

@@ -47,6 +47,7 @@ struct GlDriverStats {
   uint64_t primitiveCalls = 0;  // DrawPrimitiveStrided calls accepted
   uint64_t triangles = 0;
   uint64_t flushes = 0;       // batches ended by a state change, a clear or a read
+  double coveredPixels = 0;   // screen area of the triangles drawn, before clipping
 };
 
 // A DirectDraw object of the GL driver, one reference in *out (query it for
@@ -58,6 +59,10 @@ int32_t CreateGlDirectDraw(const GlDriverOptions& options, DirectDraw** out);
 // The driver's counters, or zeros for an object that is not of this driver.
 GlDriverStats GetGlDriverStats(DirectDraw* directDraw);
 void ResetGlDriverStats(DirectDraw* directDraw);
+
+// Ends every pending batch of the driver's devices and waits until OpenGL has finished
+// all drawing (for timing whole frames).
+void WaitForGlDriver(DirectDraw* directDraw);
 
 // Marks the display lost (another program owns it, the window is gone) or back: while
 // lost, TestCooperativeLevel fails, the flip chain reports DDERR_SURFACELOST and cannot be

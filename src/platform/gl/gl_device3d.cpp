@@ -8,6 +8,7 @@
 #include <GL/glcorearb.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "platform/gl/gl_objects.h"
@@ -394,6 +395,18 @@ int32_t GlDevice::DrawPrimitiveStrided(uint32_t primitiveType, uint32_t fvf,
   GlDriverStats& stats = draw_->stats();
   ++stats.primitiveCalls;
   stats.triangles += triangles;
+  // The area the rasterizer will fill: what the frame costs on a software rasterizer.
+  for (size_t i = pending_.size() - triangles * 3; i < pending_.size(); i += 3) {
+    const GlVertex& a = pending_[i];
+    const GlVertex& b = pending_[i + 1];
+    const GlVertex& c = pending_[i + 2];
+    if (a.w <= 0.0f || b.w <= 0.0f || c.w <= 0.0f) continue;
+    const double ax = a.x / a.w, ay = a.y / a.w;
+    const double bx = b.x / b.w, by = b.y / b.w;
+    const double cx = c.x / c.w, cy = c.y / c.w;
+    const double area = std::abs((bx - ax) * (cy - ay) - (cx - ax) * (by - ay)) / 2.0;
+    stats.coveredPixels += area * key.w * key.h / 4.0;
+  }
   if (pending_.size() >= 65536 * 3) Flush();
   return DD_OK;
 }
@@ -444,10 +457,12 @@ void GlDevice::Flush() {
       mode = 0;
     }
   }
-  glUseProgram(draw_->program());
-  glUniform1i(draw_->modeUniform(), mode);
-  glUniform1i(draw_->flatUniform(), k.flat ? 1 : 0);
-  glUniform1i(draw_->affineUniform(), k.affine ? 1 : 0);
+  const GLuint program = draw_->Program(mode, k.flat, k.affine);
+  if (!program) {
+    pending_.clear();
+    return;
+  }
+  glUseProgram(program);
   glBindVertexArray(draw_->vertexArray());
   glBindBuffer(GL_ARRAY_BUFFER, draw_->vertexBuffer());
   glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(pending_.size() * sizeof(GlVertex)),

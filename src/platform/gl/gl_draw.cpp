@@ -7,55 +7,50 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "platform/gl/gl_objects.h"
 
 namespace nb {
 namespace {
 
-// Positions arrive already in GL clip space (the device transforms on the CPU); the
-// fragment stage does what the first texture stage can be told to do.
-const char* const vertexShader = R"(#version 330 core
+// Positions arrive already in GL clip space (the device transforms on the CPU). One
+// program per combination of what the first texture stage does and how colours and
+// texture coordinates are interpolated, so that no fragment runs a branch or samples a
+// texture it does not need (software rasterizers pay for both on every pixel).
+const char* const vertexShader = R"(
 layout(location = 0) in vec4 position;
 layout(location = 1) in vec4 colour;
 layout(location = 2) in vec2 uv;
-out vec4 smoothColour;
-flat out vec4 flatColour;
-out vec2 perspectiveUv;
-noperspective out vec2 affineUv;
+COLOUR_QUALIFIER out vec4 diffuse;
+UV_QUALIFIER out vec2 coordinates;
 void main() {
   gl_Position = position;
-  smoothColour = colour;
-  flatColour = colour;
-  perspectiveUv = uv;
-  affineUv = uv;
+  diffuse = colour;
+  coordinates = uv;
 }
 )";
 
-const char* const fragmentShader = R"(#version 330 core
+const char* const fragmentShader = R"(
 uniform sampler2D image;
-uniform int mode;
-uniform bool flatShade;
-uniform bool affine;
-in vec4 smoothColour;
-flat in vec4 flatColour;
-in vec2 perspectiveUv;
-noperspective in vec2 affineUv;
+COLOUR_QUALIFIER in vec4 diffuse;
+UV_QUALIFIER in vec2 coordinates;
 out vec4 result;
 void main() {
-  vec4 diffuse = flatShade ? flatColour : smoothColour;
-  if (mode == 0 || mode == 3) {
-    result = diffuse;
-    return;
-  }
-  vec4 texel = texture(image, affine ? affineUv : perspectiveUv);
-  result = mode == 1 ? texel * diffuse : texel;
+#if MODE == 0
+  result = diffuse;
+#elif MODE == 1
+  result = texture(image, coordinates) * diffuse;
+#else
+  result = texture(image, coordinates);
+#endif
 }
 )";
 
-GLuint Compile(GLenum type, const char* source) {
+GLuint Compile(GLenum type, const std::string& header, const char* source) {
   GLuint shader = glCreateShader(type);
-  glShaderSource(shader, 1, &source, nullptr);
+  const char* parts[2] = {header.c_str(), source};
+  glShaderSource(shader, 2, parts, nullptr);
   glCompileShader(shader);
   GLint ok = 0;
   glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
@@ -151,37 +146,54 @@ GlDraw::GlDraw(const GlDriverOptions& options) : options_(options), mode_(option
 GlDraw::~GlDraw() {
   for (GlSurface* orphan : orphans_) orphan->DeleteOrphan();
   if (MakeCurrent()) {
-    glDeleteProgram(program_);
+    for (uint32_t program : programs_) {
+      if (program) glDeleteProgram(program);
+    }
     glDeleteBuffers(1, &vertexBuffer_);
     glDeleteVertexArrays(1, &vertexArray_);
     glDeleteSamplers(1, &sampler_);
   }
 }
 
-bool GlDraw::InitGl() {
-  if (!MakeCurrent()) return false;
-  GLuint vs = Compile(GL_VERTEX_SHADER, vertexShader);
-  GLuint fs = Compile(GL_FRAGMENT_SHADER, fragmentShader);
+uint32_t GlDraw::Program(int32_t mode, bool flat, bool affine) {
+  if (mode == 0) affine = false;  // nothing is sampled
+  const size_t index = static_cast<size_t>(mode) * 4 + (flat ? 2 : 0) + (affine ? 1 : 0);
+  if (index >= programs_.size()) return 0;
+  if (programs_[index]) return programs_[index];
+  const std::string header = std::string("#version 330 core\n#define MODE ") +
+                             std::to_string(mode) + "\n#define COLOUR_QUALIFIER " +
+                             (flat ? "flat" : "smooth") + "\n#define UV_QUALIFIER " +
+                             (affine ? "noperspective" : "smooth") + "\n";
+  GLuint vs = Compile(GL_VERTEX_SHADER, header, vertexShader);
+  GLuint fs = Compile(GL_FRAGMENT_SHADER, header, fragmentShader);
   if (!vs || !fs) {
     glDeleteShader(vs);
     glDeleteShader(fs);
-    return false;
+    return 0;
   }
-  program_ = glCreateProgram();
-  glAttachShader(program_, vs);
-  glAttachShader(program_, fs);
-  glLinkProgram(program_);
+  GLuint program = glCreateProgram();
+  glAttachShader(program, vs);
+  glAttachShader(program, fs);
+  glLinkProgram(program);
   glDeleteShader(vs);
   glDeleteShader(fs);
   GLint linked = 0;
-  glGetProgramiv(program_, GL_LINK_STATUS, &linked);
-  if (!linked) return false;
-  modeUniform_ = glGetUniformLocation(program_, "mode");
-  flatUniform_ = glGetUniformLocation(program_, "flatShade");
-  affineUniform_ = glGetUniformLocation(program_, "affine");
-  glUseProgram(program_);
-  glUniform1i(glGetUniformLocation(program_, "image"), 0);
+  glGetProgramiv(program, GL_LINK_STATUS, &linked);
+  if (!linked) {
+    glDeleteProgram(program);
+    return 0;
+  }
+  glUseProgram(program);
+  glUniform1i(glGetUniformLocation(program, "image"), 0);
+  programs_[index] = program;
+  return program;
+}
 
+bool GlDraw::InitGl() {
+  if (!MakeCurrent()) return false;
+  // The plainest and the most used variants, so that a driver that cannot build them
+  // fails at creation rather than at the first frame.
+  if (!Program(0, false, false) || !Program(1, false, false)) return false;
   glGenVertexArrays(1, &vertexArray_);
   glGenBuffers(1, &vertexBuffer_);
   glBindVertexArray(vertexArray_);
@@ -492,6 +504,13 @@ GlDriverStats GetGlDriverStats(DirectDraw* directDraw) {
 
 void ResetGlDriverStats(DirectDraw* directDraw) {
   if (auto* draw = dynamic_cast<GlDraw*>(directDraw)) draw->stats() = {};
+}
+
+void WaitForGlDriver(DirectDraw* directDraw) {
+  auto* draw = dynamic_cast<GlDraw*>(directDraw);
+  if (!draw) return;
+  draw->FlushAll();
+  if (draw->MakeCurrent()) glFinish();
 }
 
 void SetGlDisplayLost(DirectDraw* directDraw, bool lost) {

@@ -120,6 +120,12 @@ uint32_t GlUnpackRgb(const DDPIXELFORMAT& f, uint32_t pixel) {
          UnpackChannel(f.dwBBitMask, pixel);
 }
 
+uint32_t GlUnpackArgb(const DDPIXELFORMAT& f, uint32_t pixel) {
+  const uint32_t alpha =
+      (f.dwFlags & DDPF_ALPHAPIXELS) ? UnpackChannel(f.dwRGBAlphaBitMask, pixel) : 0xFF;
+  return alpha << 24 | GlUnpackRgb(f, pixel);
+}
+
 GlPixelStore::GlPixelStore(uint32_t width, uint32_t height, const DDPIXELFORMAT& format)
     : width_(width), height_(height), bytesPerPixel_(GlBytesPerPixel(format)), format_(format) {
   pitch_ = width_ * bytesPerPixel_;

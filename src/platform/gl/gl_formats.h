@@ -44,6 +44,8 @@ uint32_t GlPackRgb(const DDPIXELFORMAT& format, uint32_t rgb);
 // Decodes a pixel to 0x00RRGGBB, widening channels by repeating their top bits (so a
 // five-bit 31 becomes 255 and every value lands on the format's steps).
 uint32_t GlUnpackRgb(const DDPIXELFORMAT& format, uint32_t pixel);
+// The pixel as 0xAARRGGBB; formats without alpha read as opaque.
+uint32_t GlUnpackArgb(const DDPIXELFORMAT& format, uint32_t pixel);
 
 // Pixels of one surface in its own format, rows top-down and tightly packed.
 class GlPixelStore {

@@ -99,13 +99,12 @@ class GlDraw final : public GlObject<DirectDraw, Direct3D> {
   void RemoveOrphan(GlSurface* surface);
 
   GlDriverStats& stats() { return stats_; }
-  uint32_t program() const { return program_; }
+  // The program for a texture-stage mode (0 diffuse, 1 modulate, 2 texture), flat or
+  // Gouraud colours, affine or perspective texture coordinates; 0 if GL refuses it.
+  uint32_t Program(int32_t mode, bool flat, bool affine);
   uint32_t vertexArray() const { return vertexArray_; }
   uint32_t vertexBuffer() const { return vertexBuffer_; }
   uint32_t sampler() const { return sampler_; }
-  int32_t modeUniform() const { return modeUniform_; }
-  int32_t flatUniform() const { return flatUniform_; }
-  int32_t affineUniform() const { return affineUniform_; }
 
  private:
   ~GlDraw() override;
@@ -120,13 +119,10 @@ class GlDraw final : public GlObject<DirectDraw, Direct3D> {
   std::vector<GlSurface*> surfaces_;
   std::vector<GlSurface*> orphans_;
   GlDriverStats stats_;
-  uint32_t program_ = 0;
+  std::array<uint32_t, 12> programs_{};
   uint32_t vertexArray_ = 0;
   uint32_t vertexBuffer_ = 0;
   uint32_t sampler_ = 0;
-  int32_t modeUniform_ = -1;
-  int32_t flatUniform_ = -1;
-  int32_t affineUniform_ = -1;
 };
 
 // SurfacePixels over a pixel store, for the device contexts of GetDC.
@@ -248,7 +244,7 @@ class GlViewport;
 struct GlBatchKey {
   GlSurface* target = nullptr;
   GlSurface* texture = nullptr;
-  int32_t mode = 0;  // 0 diffuse, 1 texture x diffuse, 2 texture, 3 diffuse via arg 2
+  int32_t mode = 0;  // 0 diffuse, 1 texture x diffuse, 2 texture
   bool blend = false;
   uint32_t srcBlend = 0;
   uint32_t dstBlend = 0;

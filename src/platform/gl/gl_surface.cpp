@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <utility>
+#include <vector>
 
 #include "platform/gl/gl_objects.h"
 
@@ -56,6 +57,13 @@ bool GlSurface::InitGl() {
   glGenTextures(1, &texture_);
   glBindTexture(GL_TEXTURE_2D, texture_);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+  if (kind_ == GlSurfaceKind::Texture) {
+    // Sampled as 8-bit RGBA, which software rasterizers filter fastest; the pixels
+    // uploaded are the 16-bit ones widened, so the texture still shows 16-bit steps.
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, static_cast<GLsizei>(width_),
+                 static_cast<GLsizei>(height_), 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+    return glGetError() == GL_NO_ERROR;
+  }
   if (layout_.alphaIsOne) glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, GL_ONE);
   glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(layout_.internalFormat),
                static_cast<GLsizei>(width_), static_cast<GLsizei>(height_), 0, layout_.format,
@@ -255,9 +263,16 @@ void GlSurface::WritePixels(const GlPixelStore& store) {
 uint32_t GlSurface::BindableTexture() {
   if (dead()) return 0;
   if (kind_ == GlSurfaceKind::Texture && dirty_ && owner_->MakeCurrent()) {
+    std::vector<uint32_t> argb(static_cast<size_t>(width_) * height_);
+    for (uint32_t y = 0; y < height_; ++y) {
+      for (uint32_t x = 0; x < width_; ++x) {
+        argb[static_cast<size_t>(y) * width_ + x] = GlUnpackArgb(format_, store_.Raw(x, y));
+      }
+    }
     glBindTexture(GL_TEXTURE_2D, texture_);
     glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, static_cast<GLsizei>(width_),
-                    static_cast<GLsizei>(height_), layout_.format, layout_.type, store_.data());
+                    static_cast<GLsizei>(height_), GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
+                    argb.data());
     dirty_ = false;
   }
   return kind_ == GlSurfaceKind::System ? 0 : texture_;
