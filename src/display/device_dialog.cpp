@@ -179,23 +179,23 @@ intptr_t DeviceDialogProc(Window dialog, uint32_t message, uintptr_t wParam, int
 int32_t BuildDeviceDialogTemplate(uint8_t* buffer, size_t capacity) {
   if (!buffer) return -1;
   TemplateWriter out(buffer, capacity);
-  const DialogSpec& spec = deviceDialogSpec;
+  const DialogLayout& layout = deviceDialogLayout;
   constexpr auto itemCount = static_cast<uint16_t>(std::size(deviceDialogItems));
 
-  out.Dword(spec.style);
+  out.Dword(layout.style);
   out.Dword(0);  // extended style
   out.Word(itemCount);
-  out.Word(static_cast<uint16_t>(spec.x));
-  out.Word(static_cast<uint16_t>(spec.y));
-  out.Word(static_cast<uint16_t>(spec.cx));
-  out.Word(static_cast<uint16_t>(spec.cy));
+  out.Word(static_cast<uint16_t>(layout.x));
+  out.Word(static_cast<uint16_t>(layout.y));
+  out.Word(static_cast<uint16_t>(layout.cx));
+  out.Word(static_cast<uint16_t>(layout.cy));
   out.Word(0);  // no menu
   out.Word(0);  // the standard dialog class
-  out.Text(spec.title);
-  out.Word(spec.pointSize);
-  out.Text(spec.fontName);
+  out.Text(layout.title);
+  out.Word(layout.pointSize);
+  out.Text(layout.fontName);
 
-  for (const DialogItemSpec& item : deviceDialogItems) {
+  for (const DialogItemLayout& item : deviceDialogItems) {
     out.AlignDword();
     out.Dword(item.style | WS_CHILD | WS_VISIBLE);
     out.Dword(0);  // extended style

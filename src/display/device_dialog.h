@@ -52,7 +52,7 @@ void FillDeviceCombos(DialogSystem& dialogs, Window dialog);
 
 inline constexpr size_t deviceDialogTemplateSize = 900;
 
-struct DialogItemSpec {
+struct DialogItemLayout {
   const char* className;  // by name, never by atom
   const char* text;
   uint16_t id;
@@ -60,7 +60,7 @@ struct DialogItemSpec {
   int16_t x, y, cx, cy;   // dialog units
 };
 
-struct DialogSpec {
+struct DialogLayout {
   uint32_t style;
   int16_t x, y, cx, cy;
   const char* title;
@@ -68,14 +68,14 @@ struct DialogSpec {
   const char* fontName;
 };
 
-inline constexpr DialogSpec deviceDialogSpec{
+inline constexpr DialogLayout deviceDialogLayout{
     WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_CENTER | DS_SETFOREGROUND |
         DS_NOIDLEMSG | DS_MODALFRAME | DS_SETFONT | DS_3DLOOK,
     0, 0, 179, 84, "Select a Direct3D Driver", 8, "Arial"};
 
 inline constexpr uint32_t comboStyle = CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP;
 
-inline constexpr DialogItemSpec deviceDialogItems[] = {
+inline constexpr DialogItemLayout deviceDialogItems[] = {
     {"BUTTON", "OK", IDOK, WS_TABSTOP, 65, 65, 51, 14},
     {"BUTTON", "Cancel", IDCANCEL, WS_TABSTOP, 123, 65, 51, 14},
     {"COMBOBOX", "", driverComboId, comboStyle, 36, 5, 138, 45},
