@@ -330,11 +330,10 @@ int32_t GlDevice::DrawPrimitiveStrided(uint32_t primitiveType, uint32_t fvf,
     key.minFilter = key.magFilter = key.address = 0;
     key.affine = false;
   }
-  if (!pending_.empty() && !(key == pendingKey_)) Flush();
-  pendingKey_ = key;
-
   const D3DMATRIX m = Multiply(world_, viewProjection_);
-  auto vertex = [&](uint32_t i) {
+  scratch_.clear();
+  bool sameW = true;
+  for (uint32_t i = 0; i < vertexCount; ++i) {
     float p[3];
     std::memcpy(p, static_cast<const uint8_t*>(data.position.lpvData) +
                        static_cast<size_t>(i) * data.position.dwStride,
@@ -363,32 +362,36 @@ int32_t GlDevice::DrawPrimitiveStrided(uint32_t primitiveType, uint32_t fvf,
       v.u = uv[0];
       v.v = uv[1];
     }
-    return v;
-  };
+    sameW = sameW && (scratch_.empty() || v.w == scratch_.front().w);
+    scratch_.push_back(v);
+  }
+  // With one w for every vertex (anything lying in a plane facing the camera, like every
+  // sprite and ribbon of the show) perspective-correct interpolation equals the affine
+  // one, which a software rasterizer does without a division per pixel.
+  if (sameW) key.affine = true;
+  if (!pending_.empty() && !(key == pendingKey_)) Flush();
+  pendingKey_ = key;
 
   // Each triangle starts with the vertex Direct3D takes a flat colour from.
+  const std::vector<GlVertex>& v = scratch_;
   uint64_t triangles = 0;
   if (primitiveType == D3DPT_TRIANGLEFAN) {
-    const GlVertex centre = vertex(0);
-    GlVertex previous = vertex(1);
     for (uint32_t i = 2; i < vertexCount; ++i) {
-      const GlVertex next = vertex(i);
-      pending_.insert(pending_.end(), {previous, next, centre});
-      previous = next;
+      pending_.insert(pending_.end(), {v[i - 1], v[i], v[0]});
       ++triangles;
     }
   } else if (primitiveType == D3DPT_TRIANGLESTRIP) {
     for (uint32_t i = 0; i + 2 < vertexCount; ++i) {
       if (i % 2 == 0) {
-        pending_.insert(pending_.end(), {vertex(i), vertex(i + 1), vertex(i + 2)});
+        pending_.insert(pending_.end(), {v[i], v[i + 1], v[i + 2]});
       } else {
-        pending_.insert(pending_.end(), {vertex(i), vertex(i + 2), vertex(i + 1)});
+        pending_.insert(pending_.end(), {v[i], v[i + 2], v[i + 1]});
       }
       ++triangles;
     }
   } else {
     for (uint32_t i = 0; i + 2 < vertexCount; i += 3) {
-      pending_.insert(pending_.end(), {vertex(i), vertex(i + 1), vertex(i + 2)});
+      pending_.insert(pending_.end(), {v[i], v[i + 1], v[i + 2]});
       ++triangles;
     }
   }

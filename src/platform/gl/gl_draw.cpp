@@ -156,13 +156,13 @@ GlDraw::~GlDraw() {
 }
 
 uint32_t GlDraw::Program(int32_t mode, bool flat, bool affine) {
-  if (mode == 0) affine = false;  // nothing is sampled
   const size_t index = static_cast<size_t>(mode) * 4 + (flat ? 2 : 0) + (affine ? 1 : 0);
   if (index >= programs_.size()) return 0;
   if (programs_[index]) return programs_[index];
   const std::string header = std::string("#version 330 core\n#define MODE ") +
                              std::to_string(mode) + "\n#define COLOUR_QUALIFIER " +
-                             (flat ? "flat" : "smooth") + "\n#define UV_QUALIFIER " +
+                             (flat ? "flat" : affine ? "noperspective" : "smooth") +
+                             "\n#define UV_QUALIFIER " +
                              (affine ? "noperspective" : "smooth") + "\n";
   GLuint vs = Compile(GL_VERTEX_SHADER, header, vertexShader);
   GLuint fs = Compile(GL_FRAGMENT_SHADER, header, fragmentShader);

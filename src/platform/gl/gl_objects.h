@@ -252,7 +252,7 @@ struct GlBatchKey {
   uint32_t magFilter = 0;
   uint32_t address = 0;
   bool flat = false;
-  bool affine = false;
+  bool affine = false;  // colours and texture coordinates interpolated without perspective
   bool dither = false;
   uint32_t cull = 0;
   uint32_t x = 0, y = 0, w = 0, h = 0;
@@ -310,6 +310,7 @@ class GlDevice final : public GlObject<Device3D> {
   std::array<std::array<uint32_t, 32>, 2> stageStates_{};
   std::array<Ref<GlSurface>, 2> textures_;
   std::vector<GlVertex> pending_;
+  std::vector<GlVertex> scratch_;  // the vertices of the primitive being drawn
   GlBatchKey pendingKey_;
 };
 
