@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 
 #include "resources/bmp24.h"
 #include "resources/embedded.h"
@@ -21,6 +22,10 @@ uint32_t EmbeddedSystem::timeGetTime() {
   using namespace std::chrono;
   return static_cast<uint32_t>(
       duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+uint32_t EmbeddedSystem::GetCalendarTime() {
+  return static_cast<uint32_t>(std::time(nullptr));
 }
 
 uint32_t EmbeddedSystem::timeBeginPeriod(uint32_t periodMs) {

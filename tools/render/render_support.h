@@ -25,6 +25,7 @@ class EmbeddedSystem final : public System {
   explicit EmbeddedSystem(MemoryGdi& gdi) : gdi_(gdi) {}
 
   uint32_t timeGetTime() override;
+  uint32_t GetCalendarTime() override;
   uint32_t timeBeginPeriod(uint32_t periodMs) override;
   uint32_t timeEndPeriod(uint32_t periodMs) override;
   int32_t ShowCursor(bool show) override;
