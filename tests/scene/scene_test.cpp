@@ -121,6 +121,23 @@ TEST_F(SceneTest, InitDeviceBuildsTexturesTransformsAndFixedStates) {
     EXPECT_NE(TextureGet("404"), nullptr);
 }
 
+TEST_F(SceneTest, UnreadableViewportLeavesProjectionAloneAndCameraSetsView) {
+    MakeDevice();
+    ASSERT_EQ(SceneInit(fake.system, fake.gdi), S_OK);
+    fake.FailCall("GetViewport2", D3DERR_VIEWPORTDATANOTSET);
+    ASSERT_EQ(SceneInitDevice(device.Get(), viewport.Get()), S_OK);
+    EXPECT_EQ(fakeDevice->transforms.count(D3DTRANSFORMSTATE_PROJECTION), 0u);
+    EXPECT_NE(TextureGet("401"), nullptr);
+
+    fakeDevice->ClearRecords();
+    UpdateCamera(device.Get());
+    UpdateCamera(nullptr);
+    ASSERT_EQ(fakeDevice->commands.size(), 1u);
+    EXPECT_EQ(fakeDevice->commands[0].a, D3DTRANSFORMSTATE_VIEW);
+    EXPECT_EQ(fakeDevice->commands[0].matrix._43, 100.0f);
+    EXPECT_EQ(fakeDevice->commands[0].matrix._11, 1.0f);
+}
+
 TEST_F(SceneTest, EmptyShowIsABlackClearWithFrameStates) {
     StartScene();
     static_cast<FakeSurface*>(target.Get())->pixels().Fill(0x77);
