@@ -1,6 +1,5 @@
 // The application frame cycle: start-up of scene, show, sound and display with the one
 // fallback to the default device, one tick, one frame, pause and cleanup.
-#include <ctime>
 #include <new>
 
 #include "display/device_catalog.h"
@@ -20,7 +19,7 @@ int32_t AppInit(Window window) {
 
   show.hooks.sound = SoundPlayHook;
   show.hooks.context = nullptr;
-  SimInit(static_cast<uint32_t>(std::time(nullptr)));
+  SimInit(ports.system.GetCalendarTime());
 
   // A saver without sound is still a saver: SoundInit's failure stays silent.
   if (settings.useSound != 0) SoundInit(ports.sound, ports.system, window);
