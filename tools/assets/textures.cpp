@@ -129,7 +129,8 @@ Pixels MakeTexture404() {
 }
 
 Pixels MakeTexture405() {
-    // Tileable fractal noise: a ragged cloud that covers the whole square.
+    // Fractal noise: a ragged cloud over most of the square. It thins out toward the
+    // border so that a large, rotated cloud sprite shows no straight edges on the sky.
     constexpr int size = 32;
     std::vector<double> field(size * size, 0.0);
     for (int y = 0; y < size; ++y) {
@@ -137,9 +138,9 @@ Pixels MakeTexture405() {
             const double px = x + 0.5, py = y + 0.5;
             const double n = Fbm(405, px / 8.0, py / 8.0, 4, 4, 4);
             const double dx = (px - 16.0) / 16.0, dy = (py - 16.0) / 16.0;
-            const double shade = 1.0 - 0.22 * (dx * dx + dy * dy);
+            const double reach = Clamp((1.0 - (dx * dx + dy * dy)) * 1.6, 0.0, 1.0);
             const double v = Clamp((n - 0.18) / 0.82, 0.0, 1.0);
-            field[static_cast<size_t>(y) * size + x] = (0.25 + 0.75 * v * v) * shade;
+            field[static_cast<size_t>(y) * size + x] = (0.25 + 0.75 * v * v) * reach * reach;
         }
     }
     return FromField(field, size, 96, grey);
