@@ -44,7 +44,7 @@ bool ParseNumber(const std::string& text, uint64_t high, uint64_t* out) {
   for (char c : text) {
     if (c < '0' || c > '9') return false;
     const uint64_t digit = static_cast<uint64_t>(c - '0');
-    if (value > (high - digit) / 10) return false;
+    if (digit > high || value > (high - digit) / 10) return false;
     value = value * 10 + digit;
   }
   *out = value;
