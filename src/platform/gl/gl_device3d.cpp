@@ -179,10 +179,6 @@ int32_t GlDevice::SetCurrentViewport(Viewport3D* viewport) {
   return DD_OK;
 }
 
-void GlDevice::ForgetViewport(GlViewport* viewport) {
-  if (current_ == viewport) current_ = nullptr;
-}
-
 void GlDevice::ViewportChanged(GlViewport* viewport) {
   Flush();
   if (viewport == current_) UpdateViewProjection();

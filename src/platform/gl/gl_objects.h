@@ -288,7 +288,6 @@ class GlDevice final : public GlObject<Device3D> {
 
   void Flush();
   GlSurface* target() const { return target_.Get(); }
-  void ForgetViewport(GlViewport* viewport);
   void ViewportChanged(GlViewport* viewport);
 
  private:
