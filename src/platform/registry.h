@@ -7,7 +7,8 @@
 namespace nb {
 
 enum class RegKey : uintptr_t {};
-inline constexpr RegKey HKEY_CURRENT_USER{0x80000001u};
+// Sign-extended from 32 bits, as the platform's 64-bit headers define it.
+inline constexpr RegKey HKEY_CURRENT_USER{static_cast<uintptr_t>(static_cast<intptr_t>(INT32_C(-2147483647)))};
 
 inline constexpr int32_t ERROR_SUCCESS = 0;
 inline constexpr int32_t ERROR_FILE_NOT_FOUND = 2;

@@ -279,7 +279,6 @@
   X(E_NOTIMPL) \
   X(E_OUTOFMEMORY) \
   X(E_POINTER) \
-  X(GWL_HINSTANCE) \
   X(IDCANCEL) \
   X(IDOK) \
   X(KEY_ALL_ACCESS) \
@@ -375,6 +374,7 @@
 NB_PLATFORM_CONSTANTS(NB_CAPTURE)
 #undef NB_CAPTURE
 constexpr nb::RegKey mineHkeyCurrentUser = nb::HKEY_CURRENT_USER;
+constexpr int32_t mineGwlHinstance = nb::GWL_HINSTANCE;
 
 // clang-format off
 #include <windows.h>
@@ -392,6 +392,12 @@ namespace {
   static_assert(static_cast<long long>(mine_##name) == static_cast<long long>(name), #name);
 NB_PLATFORM_CONSTANTS(NB_VERIFY)
 #undef NB_VERIFY
+// 64-bit headers keep only the pointer-sized name; the index is the same.
+#ifdef _WIN64
+static_assert(mineGwlHinstance == GWLP_HINSTANCE);
+#else
+static_assert(mineGwlHinstance == GWL_HINSTANCE);
+#endif
 
 #define NB_SAME_FIELD(ours, theirs, field) \
   static_assert(offsetof(nb::ours, field) == offsetof(::theirs, field), #ours "." #field)
