@@ -19,6 +19,11 @@ class FakeWindowSystem;
 class FakeGdi final : public Gdi {
  public:
   explicit FakeGdi(FakeWorld& world) : world_(world) {}
+  // Objects of the world that report to this port are destroyed with it, whatever order
+  // the owner declared the world and the ports in.
+  ~FakeGdi() { world_.DestroyAll(); }
+  FakeGdi(const FakeGdi&) = delete;
+  FakeGdi& operator=(const FakeGdi&) = delete;
   void Connect(FakeWindowSystem* windows) { windows_ = windows; }
 
   // ---- Test and fake-side helpers

@@ -82,6 +82,11 @@ class FakeGraphicsSystem;
 class FakeGraphicsSystem final : public GraphicsSystem {
  public:
   FakeGraphicsSystem(FakeWorld& world, FakeGdi& gdi) : world_(world), gdi_(gdi) {}
+  // Objects of the world that report to this port are destroyed with it, whatever order
+  // the owner declared the world and the ports in.
+  ~FakeGraphicsSystem() { world_.DestroyAll(); }
+  FakeGraphicsSystem(const FakeGraphicsSystem&) = delete;
+  FakeGraphicsSystem& operator=(const FakeGraphicsSystem&) = delete;
 
   std::vector<FakeDriverConfig> drivers;
   bool directDrawLoaded = true;

@@ -18,6 +18,11 @@ class FakeSoundBuffer;
 class FakeSoundSystem final : public SoundSystem {
  public:
   explicit FakeSoundSystem(FakeWorld& world) : world_(world) {}
+  // Objects of the world that report to this port are destroyed with it, whatever order
+  // the owner declared the world and the ports in.
+  ~FakeSoundSystem() { world_.DestroyAll(); }
+  FakeSoundSystem(const FakeSoundSystem&) = delete;
+  FakeSoundSystem& operator=(const FakeSoundSystem&) = delete;
 
   // Every buffer made so far that is still alive, in creation order.
   std::vector<FakeSoundBuffer*> Buffers() const;
