@@ -20,8 +20,8 @@ record() {  # name result seconds
   [ "$2" = ok ] || any_failed=1
 }
 
-# Runs one step, timing it; a step with a log file keeps its output there and shows the tail
-# only when it fails.
+# Runs one step, timing it; a step with a log file keeps its output there and shows its first
+# errors and its tail only when it fails.
 step() {  # name log|- command...
   local name=$1 log=$2; shift 2
   local start=$SECONDS rc
@@ -45,28 +45,28 @@ cleanup() {
   if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; fi
   # Let Wine's background processes of this run go; end them if they will not.
   if command -v wineserver >/dev/null 2>&1; then
-    WINEPREFIX=${NIGHTBLOOM_WINEPREFIX:-${HOME:-/root}/.nightbloom-wine} timeout 30 wineserver -w 2>/dev/null ||
-      { [ "${CI:-}" = true ] && WINEPREFIX=${NIGHTBLOOM_WINEPREFIX:-${HOME:-/root}/.nightbloom-wine} wineserver -k 2>/dev/null; }
+    export WINEPREFIX=${NIGHTBLOOM_WINEPREFIX:-${HOME:-/root}/.nightbloom-wine}
+    timeout 30 wineserver -w 2>/dev/null || { [ "${CI:-}" = true ] && wineserver -k 2>/dev/null; }
   fi
 }
 trap cleanup EXIT
 
 start_xvfb() {
-  local fifo_out
-  fifo_out=$(mktemp)
+  local display_file
+  display_file=$(mktemp)
   # -displayfd picks a free display number itself and writes it once the server accepts clients.
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo_out" >"$logs/xvfb.log" 2>&1 &
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" >"$logs/xvfb.log" 2>&1 &
   xvfb_pid=$!
   local waited=0
-  while [ ! -s "$fifo_out" ] && [ $waited -lt 100 ]; do
+  while [ ! -s "$display_file" ] && [ $waited -lt 100 ]; do
     kill -0 "$xvfb_pid" 2>/dev/null || break
     sleep 0.1; waited=$((waited + 1))
   done
-  if [ ! -s "$fifo_out" ]; then
-    echo "Xvfb did not start (see $logs/xvfb.log)"; rm -f "$fifo_out"; return 1
+  if [ ! -s "$display_file" ]; then
+    echo "Xvfb did not start (see $logs/xvfb.log)"; rm -f "$display_file"; return 1
   fi
-  export DISPLAY=":$(tr -d '[:space:]' <"$fifo_out")"
-  rm -f "$fifo_out"
+  export DISPLAY=":$(tr -d '[:space:]' <"$display_file")"
+  rm -f "$display_file"
   xdpyinfo >/dev/null 2>&1 || { echo "Xvfb on $DISPLAY does not answer"; return 1; }
   echo "Xvfb on $DISPLAY (pid $xvfb_pid)"
 }
