@@ -35,8 +35,9 @@ int32_t InitDisplay(Window window) {
   DriverEntry* driver = nullptr;
   DeviceEntry* device = nullptr;
   if (Succeeded(GetCurrentDevice(&driver, &device)) && driver && device) {
+    // The primary display driver is passed as the address of its all-zero GUID, never null.
     const int32_t initialized =
-        framework.Initialize(window, driver->guidRef, device->guidRef, device->currentMode);
+        framework.Initialize(window, &driver->guid, &device->guid, device->currentMode);
     if (Succeeded(initialized)) {
       if (Succeeded(SceneInitDevice(framework.GetDevice(), framework.GetViewport()))) {
         SaveDeviceChoice(ports.registry);

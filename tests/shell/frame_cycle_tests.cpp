@@ -57,6 +57,13 @@ TEST_F(FrameCycleTest, AppInitStartsEverythingAndSavesTheDevice) {
   replay.Seed(1234567890);
   for (uint64_t i = 0; i < show.random.draws; ++i) replay.Next();
   EXPECT_EQ(replay.state, show.random.state);
+  // The display start names the primary driver by the address of its all-zero GUID.
+  const fake::Call* lastCreate = nullptr;
+  for (const fake::Call& call : headless.world.Calls()) {
+    if (call.name == "GraphicsSystem::DirectDrawCreate") lastCreate = &call;
+  }
+  ASSERT_NE(lastCreate, nullptr);
+  EXPECT_EQ(lastCreate->args, std::vector<int64_t>{1});
   ASSERT_TRUE(shell.framework);
   EXPECT_NE(shell.framework->GetDevice(), nullptr);
   EXPECT_EQ(show.hooks.sound, &SoundPlayHook);
