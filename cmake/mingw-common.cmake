@@ -14,7 +14,6 @@ find_program(CMAKE_CXX_COMPILER NAMES ${_nb_t}-g++-posix ${_nb_t}-g++-win32 ${_n
 find_program(CMAKE_RC_COMPILER NAMES ${_nb_t}-windres REQUIRED)
 find_program(CMAKE_AR NAMES ${_nb_t}-gcc-ar-posix ${_nb_t}-gcc-ar ${_nb_t}-ar)
 find_program(CMAKE_RANLIB NAMES ${_nb_t}-gcc-ranlib-posix ${_nb_t}-gcc-ranlib ${_nb_t}-ranlib)
-set(NIGHTBLOOM_OBJDUMP ${_nb_t}-objdump CACHE STRING "objdump of the cross toolchain")
 
 # Headers and libraries from the target's sysroot only; build tools from the host.
 set(CMAKE_FIND_ROOT_PATH /usr/${_nb_t})
