@@ -1,48 +1,15 @@
 // Pixel formats, conversion and the stretching copy of the fakes.
 #include "platform/fake/fake_pixels.h"
 
-#include <bit>
+#include "platform/pixel_format.h"
+
 #include <cstring>
 
 namespace nb::fake {
 
 namespace {
 
-DDPIXELFORMAT MakeRgbFormat(uint32_t bits, uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
-  DDPIXELFORMAT f{};
-  f.dwSize = sizeof(DDPIXELFORMAT);
-  f.dwFlags = DDPF_RGB | (a ? DDPF_ALPHAPIXELS : 0);
-  f.dwRGBBitCount = bits;
-  f.dwRBitMask = r;
-  f.dwGBitMask = g;
-  f.dwBBitMask = b;
-  f.dwRGBAlphaBitMask = a;
-  return f;
-}
-
 bool Palettized(const DDPIXELFORMAT& f) { return (f.dwFlags & DDPF_PALETTEINDEXED8) != 0; }
-
-uint32_t PackChannel(uint8_t value, uint32_t mask) {
-  if (mask == 0) return 0;
-  const int shift = std::countr_zero(mask);
-  const int width = std::popcount(mask);
-  const uint32_t v = width >= 8 ? static_cast<uint32_t>(value) << (width - 8)
-                                : static_cast<uint32_t>(value) >> (8 - width);
-  return (v << shift) & mask;
-}
-
-uint8_t UnpackChannel(uint32_t pixel, uint32_t mask) {
-  if (mask == 0) return 0;
-  const int shift = std::countr_zero(mask);
-  const int width = std::popcount(mask);
-  uint32_t v = (pixel & mask) >> shift;
-  if (width >= 8) return static_cast<uint8_t>(v >> (width - 8));
-  // Repeat the bits downwards so that full intensity stays full.
-  uint32_t wide = 0;
-  for (int filled = 0; filled < 8; filled += width) wide = (wide << width) | v;
-  const int total = ((8 + width - 1) / width) * width;
-  return static_cast<uint8_t>(wide >> (total - 8));
-}
 
 }  // namespace
 

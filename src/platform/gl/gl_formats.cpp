@@ -2,64 +2,29 @@
 // Depends on gl_formats.h and the GL enum values of <GL/glcorearb.h> (no GL calls).
 #include "platform/gl/gl_formats.h"
 
+#include "platform/pixel_format.h"
+
 #include <GL/glcorearb.h>
 
-#include <bit>
 #include <cstring>
 
 namespace nb {
 namespace {
-
-DDPIXELFORMAT Rgb(uint32_t bits, uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
-  DDPIXELFORMAT f{};
-  f.dwSize = sizeof(DDPIXELFORMAT);
-  f.dwFlags = DDPF_RGB | (a ? DDPF_ALPHAPIXELS : 0);
-  f.dwRGBBitCount = bits;
-  f.dwRBitMask = r;
-  f.dwGBitMask = g;
-  f.dwBBitMask = b;
-  f.dwRGBAlphaBitMask = a;
-  return f;
-}
 
 bool Masks(const DDPIXELFORMAT& f, uint32_t bits, uint32_t r, uint32_t g, uint32_t b) {
   return f.dwRGBBitCount == bits && f.dwRBitMask == r && f.dwGBitMask == g &&
          f.dwBBitMask == b;
 }
 
-uint32_t PackChannel(uint32_t mask, uint32_t value8) {
-  if (mask == 0) return 0;
-  const int shift = std::countr_zero(mask);
-  const int bits = std::popcount(mask);
-  const uint32_t v = bits >= 8 ? value8 << (bits - 8) : value8 >> (8 - bits);
-  return (v << shift) & mask;
-}
-
-uint32_t UnpackChannel(uint32_t mask, uint32_t pixel) {
-  if (mask == 0) return 0;
-  const int shift = std::countr_zero(mask);
-  const int bits = std::popcount(mask);
-  uint32_t v = (pixel & mask) >> shift;
-  if (bits >= 8) return v >> (bits - 8);
-  // Repeat the top bits into the low ones: 5 bits abcde become abcdeabc.
-  uint32_t out = 0;
-  int filled = 0;
-  while (filled < 8) {
-    out = (out << bits) | v;
-    filled += bits;
-  }
-  return out >> (filled - 8);
-}
-
 }  // namespace
 
-DDPIXELFORMAT GlFormatRgb565() { return Rgb(16, 0xF800, 0x07E0, 0x001F, 0); }
-DDPIXELFORMAT GlFormatXrgb1555() { return Rgb(16, 0x7C00, 0x03E0, 0x001F, 0); }
-DDPIXELFORMAT GlFormatArgb1555() { return Rgb(16, 0x7C00, 0x03E0, 0x001F, 0x8000); }
-DDPIXELFORMAT GlFormatArgb4444() { return Rgb(16, 0x0F00, 0x00F0, 0x000F, 0xF000); }
-DDPIXELFORMAT GlFormatXrgb8888() { return Rgb(32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0); }
+DDPIXELFORMAT GlFormatRgb565() { return MakeRgbFormat(16, 0xF800, 0x07E0, 0x001F, 0); }
+DDPIXELFORMAT GlFormatXrgb1555() { return MakeRgbFormat(16, 0x7C00, 0x03E0, 0x001F, 0); }
+DDPIXELFORMAT GlFormatArgb1555() { return MakeRgbFormat(16, 0x7C00, 0x03E0, 0x001F, 0x8000); }
+DDPIXELFORMAT GlFormatArgb4444() { return MakeRgbFormat(16, 0x0F00, 0x00F0, 0x000F, 0xF000); }
+DDPIXELFORMAT GlFormatXrgb8888() { return MakeRgbFormat(32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0); }
 DDPIXELFORMAT GlFormatArgb8888() {
-  return Rgb(32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000);
+  return MakeRgbFormat(32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000);
 }
 
 DDPIXELFORMAT GlFormatZBuffer(uint32_t bits, uint32_t stencilBits) {
@@ -110,19 +75,20 @@ uint32_t GlBytesPerPixel(const DDPIXELFORMAT& f) {
 }
 
 uint32_t GlPackRgb(const DDPIXELFORMAT& f, uint32_t rgb) {
-  return PackChannel(f.dwRBitMask, (rgb >> 16) & 0xFF) |
-         PackChannel(f.dwGBitMask, (rgb >> 8) & 0xFF) | PackChannel(f.dwBBitMask, rgb & 0xFF) |
+  return PackChannel(static_cast<uint8_t>(rgb >> 16), f.dwRBitMask) |
+         PackChannel(static_cast<uint8_t>(rgb >> 8), f.dwGBitMask) |
+         PackChannel(static_cast<uint8_t>(rgb), f.dwBBitMask) |
          ((f.dwFlags & DDPF_ALPHAPIXELS) ? f.dwRGBAlphaBitMask : 0);
 }
 
 uint32_t GlUnpackRgb(const DDPIXELFORMAT& f, uint32_t pixel) {
-  return UnpackChannel(f.dwRBitMask, pixel) << 16 | UnpackChannel(f.dwGBitMask, pixel) << 8 |
-         UnpackChannel(f.dwBBitMask, pixel);
+  return uint32_t{UnpackChannel(pixel, f.dwRBitMask)} << 16 |
+         uint32_t{UnpackChannel(pixel, f.dwGBitMask)} << 8 | uint32_t{UnpackChannel(pixel, f.dwBBitMask)};
 }
 
 uint32_t GlUnpackArgb(const DDPIXELFORMAT& f, uint32_t pixel) {
   const uint32_t alpha =
-      (f.dwFlags & DDPF_ALPHAPIXELS) ? UnpackChannel(f.dwRGBAlphaBitMask, pixel) : 0xFF;
+      (f.dwFlags & DDPF_ALPHAPIXELS) ? uint32_t{UnpackChannel(pixel, f.dwRGBAlphaBitMask)} : 0xFF;
   return alpha << 24 | GlUnpackRgb(f, pixel);
 }
 
