@@ -17,9 +17,16 @@ int32_t AppInit(Window window) {
   Platform& ports = *shell.platform;
   if (Failed(SceneInit(ports.system, ports.gdi))) return E_FAIL;
 
+  const uint32_t seed =
+      shell.switches.haveSeed ? shell.switches.seed : ports.system.GetCalendarTime();
+  show.hooks = ShowHooks{};
   show.hooks.sound = SoundPlayHook;
-  show.hooks.context = nullptr;
-  SimInit(ports.system.GetCalendarTime());
+  if (shell.trace) {
+    shell.trace->Attach(SoundPlayHook);
+    shell.trace->Header(seed, settings.particleLevel, settings.smokeLevel);
+  }
+  SimInit(seed);
+  if (shell.trace) shell.trace->Started();
 
   // A saver without sound is still a saver: SoundInit's failure stays silent.
   if (settings.useSound != 0) SoundInit(ports.sound, ports.system, window);
@@ -60,6 +67,7 @@ int32_t TickOnce() {
   if (!device) return E_FAIL;
   UpdateCamera(device);
   SimTick();
+  if (shell.trace) shell.trace->Tick();
   return 0;
 }
 

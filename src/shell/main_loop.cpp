@@ -1,4 +1,6 @@
 // The process entry, its start-up order with every early exit, and the saver loop.
+#include <string>
+
 #include "display/device_catalog.h"
 #include "display/display_framework.h"
 #include "display/result_codes.h"
@@ -35,6 +37,8 @@ void ResetShellState() {
   shell.lastMessageParam = 0;
   shell.ticksRun = 0;
   shell.framesRun = 0;
+  shell.trace.reset();
+  shell.switches = RunSwitches{};
 }
 
 namespace {
@@ -92,9 +96,11 @@ void SaverLoopPass() {
   ++shell.framesRun;
 }
 
-int ShellMain(Platform& platform, Instance instance, const char* commandLine) {
+int ShellMain(Platform& platform, Instance instance, const char* commandLine,
+              const RunSwitches& switches) {
   shell.platform = &platform;
   shell.instance = instance;
+  shell.switches = switches;
   const CommandLine line = ParseCommandLine(commandLine);
 
   if (line.mode == RunMode::Preview) {
@@ -131,6 +137,16 @@ int ShellMain(Platform& platform, Instance instance, const char* commandLine) {
     return 0;
   }
 
+  if (!switches.tracePath.empty()) {
+    shell.trace.reset(ShellTrace::Open(switches.tracePath));
+    if (!shell.trace) {
+      const std::string text = "Could not write the trace file " + switches.tracePath + ".";
+      system.MessageBoxA(NoWindow, text.c_str(), "Nightbloom", MB_OK | MB_ICONERROR);
+      windows.DestroyWindow(window);
+      return 1;
+    }
+  }
+
   system.ShowCursor(false);
   const int32_t started = AppInit(window);
   if (Failed(started)) {
@@ -156,6 +172,7 @@ int ShellMain(Platform& platform, Instance instance, const char* commandLine) {
   while (shell.running) SaverLoopPass();
   system.SystemParametersInfoA(SPI_SCREENSAVERRUNNING, 0, &scratchValue, 0);
   system.timeEndPeriod(1);
+  shell.trace.reset();
   return static_cast<int>(shell.lastMessageParam);
 }
 

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "platform/platform.h"
+#include "shell/run_switches.h"
 
 namespace nb {
 
@@ -59,6 +60,9 @@ struct ShellState {
   // frames it asked for.
   uint32_t ticksRun = 0;
   uint32_t framesRun = 0;
+  // The environment's switches for this run, and the trace file they may ask for.
+  RunSwitches switches;
+  std::unique_ptr<ShellTrace> trace;
 
   ShellState();
   ~ShellState();
@@ -75,7 +79,11 @@ void ResetShellState();
 
 // The process entry: runs the mode the command line selects and returns the exit code
 // (0 on every early exit; after the saver loop, the parameter of the last message taken).
-int ShellMain(Platform& platform, Instance instance, const char* commandLine);
+// switches: the seed and trace switches the program read from its environment. A trace
+// file that cannot be opened is reported in a message box and ends the saver with 1
+// before anything starts.
+int ShellMain(Platform& platform, Instance instance, const char* commandLine,
+              const RunSwitches& switches = RunSwitches{});
 
 // One pass of the saver loop: dispatch every queued message, then, when active and
 // ready, up to MaxTicksPerPass ticks for the elapsed time and one frame.

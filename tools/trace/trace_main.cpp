@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "show/show.h"
+#include "trace/trace_printer.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -125,97 +126,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
     return true;
 }
 
-void F(float value) { std::printf(" %.9g", static_cast<double>(value)); }
-
-void PrintShell(const Shell& s) {
-    std::printf("S %d %d", s.type, s.age);
-    F(s.r);
-    F(s.g);
-    F(s.b);
-    F(s.alpha);
-    F(s.vx);
-    F(s.vy);
-    F(s.x);
-    F(s.y);
-    F(s.angle);
-    F(s.size);
-    F(s.paramA);
-    F(s.paramB);
-    std::printf(" %d\n", s.trail != nullptr ? 1 : 0);
-}
-
-void PrintTrail(const SmokeTrail& t) {
-    std::printf("T %d %d", t.kind, t.age);
-    F(t.alpha);
-    for (const Point2& p : {t.mid, t.head, t.tail}) {
-        F(p.x);
-        F(p.y);
-    }
-    for (const Colour& c : {t.midColour, t.headColour, t.tailColour}) {
-        F(c.r);
-        F(c.g);
-        F(c.b);
-    }
-    F(t.width);
-    std::printf(" %d\n", t.attached);
-}
-
-void PrintParticle(const Particle& p) {
-    std::printf("P");
-    F(p.r);
-    F(p.g);
-    F(p.b);
-    F(p.alpha);
-    F(p.vx);
-    F(p.vy);
-    F(p.x);
-    F(p.y);
-    std::printf(" %d\n", p.trail != nullptr ? 1 : 0);
-}
-
-void PrintShells(const char* name, const RecordList<Shell>& list) {
-    std::printf("list %s %d\n", name, list.count);
-    for (const Shell* s = list.head; s != nullptr; s = s->next) {
-        PrintShell(*s);
-    }
-}
-
-void PrintParticles(const char* name, const RecordList<Particle>& list) {
-    std::printf("list %s %d\n", name, list.count);
-    for (const Particle* p = list.head; p != nullptr; p = p->next) {
-        PrintParticle(*p);
-    }
-}
-
-void PrintFullDump() {
-    const LaunchPattern& p0 = show.launchPatterns[show.patternTracks[0]];
-    const LaunchPattern& p1 = show.launchPatterns[show.patternTracks[1]];
-    std::printf("director interval=%.9g limit=%.9g since=%d twinkle=%.9g tracks=%d,%d clocks=%d,%d cursors=%d,%d\n",
-                static_cast<double>(show.launchInterval), static_cast<double>(show.launchIntervalLimit),
-                show.ticksSinceLaunch, static_cast<double>(show.twinkleAngle), show.patternTracks[0],
-                show.patternTracks[1], p0.clock, p1.clock, p0.cursor, p1.cursor);
-    PrintShells("shells", show.shells);
-    PrintShells("smokePuffs", show.smokePuffs);
-    PrintShells("smokeClouds", show.smokeClouds);
-    std::printf("list smokeTrails %d\n", show.smokeTrails.count);
-    for (const SmokeTrail* t = show.smokeTrails.head; t != nullptr; t = t->next) {
-        PrintTrail(*t);
-    }
-    PrintParticles("burstStars", show.burstStars);
-    PrintParticles("ringStars", show.ringStars);
-    PrintParticles("sparks", show.sparks);
-    PrintParticles("glitter", show.glitter);
-    PrintParticles("skyStars", show.skyStars);
-}
-
 bool WantsFullDump(const Options& options, int64_t tick) {
     return options.fullAt.count(tick) != 0 || (options.fullEvery != 0 && tick % options.fullEvery == 0);
-}
-
-void OnSound(void*, int32_t id) { std::printf("sound %d\n", id); }
-
-void OnLaunch(void*, int32_t type, const Shell& shell) {
-    std::printf("launch %d %.9g %.9g\n", type, static_cast<double>(shell.x), static_cast<double>(shell.y));
 }
 
 }  // namespace
@@ -235,27 +147,22 @@ int main(int argc, char** argv) {
 
     settings.particleLevel = options.particles;
     settings.smokeLevel = options.smoke;
-    show.hooks.context = nullptr;
-    show.hooks.sound = OnSound;
-    show.hooks.launch = OnLaunch;
+    TracePrinter printer(stdout);
+    show.hooks.context = &printer;
+    show.hooks.sound = TracePrinter::SoundHook;
+    show.hooks.launch = TracePrinter::LaunchHook;
 
-    std::printf("trace 1 seed=%" PRIu32 " particles=%d smoke=%d\n", options.seed, options.particles, options.smoke);
+    printer.PrintHeader(options.seed, options.particles, options.smoke);
     SimInit(options.seed);
-    std::printf("init draws=%" PRIu64 " wind=%.9g,%.9g clocks=%d,%d\n", show.random.draws,
-                static_cast<double>(show.windX), static_cast<double>(show.windY), show.launchPatterns[show.patternTracks[0]].clock,
-                show.launchPatterns[show.patternTracks[1]].clock);
+    printer.PrintInit();
     if (WantsFullDump(options, 0)) {
-        PrintFullDump();
+        printer.PrintFullDump();
     }
     for (int64_t t = 1; t <= options.ticks; ++t) {
         SimTick();
-        std::printf("tick %" PRId64 " draws=%" PRIu64 " shells=%d puffs=%d clouds=%d trails=%d burst=%d ring=%d "
-                    "sparks=%d glitter=%d\n",
-                    t, show.random.draws, show.shells.count, show.smokePuffs.count, show.smokeClouds.count,
-                    show.smokeTrails.count, show.burstStars.count, show.ringStars.count, show.sparks.count,
-                    show.glitter.count);
+        printer.PrintTick(t);
         if (WantsFullDump(options, t)) {
-            PrintFullDump();
+            printer.PrintFullDump();
         }
     }
     SimShutdown();
