@@ -9,6 +9,10 @@
 #include <vector>
 
 #include "assets.h"
+#include "generators.h"
+#include "synth.h"
+
+#include <png.h>
 #include "resources/embedded.h"
 
 namespace nb {
@@ -71,6 +75,34 @@ TEST(AssetGenerator, CheckModeReportsChangedAndMissingFiles) {
     EXPECT_NE(report.find("wave203.wav: first difference at byte 1000"), std::string::npos) << report;
     EXPECT_NE(report.find("tex406.bmp: missing"), std::string::npos) << report;
     std::filesystem::remove_all(dir);
+}
+
+// The desktop icons go through a real PNG decoder and come back as the icon drawn at that
+// size: every colour where the icon is opaque, and the coverage in alpha.
+TEST(AssetGenerator, DesktopIconsDecodeAsTheIconAtTheirSize) {
+    for (int size : {32, 128}) {
+        const assets::IconImage icon = assets::MakeIconImage(size);
+        const std::vector<uint8_t> file = assets::EncodePng(icon);
+        png_image image{};
+        image.version = PNG_IMAGE_VERSION;
+        ASSERT_TRUE(png_image_begin_read_from_memory(&image, file.data(), file.size())) << image.message;
+        ASSERT_EQ(image.width, static_cast<png_uint_32>(size));
+        ASSERT_EQ(image.height, static_cast<png_uint_32>(size));
+        image.format = PNG_FORMAT_RGBA;
+        std::vector<uint8_t> rgba(PNG_IMAGE_SIZE(image));
+        ASSERT_TRUE(png_image_finish_read(&image, nullptr, rgba.data(), 0, nullptr)) << image.message;
+        size_t opaque = 0;
+        for (size_t i = 0; i < static_cast<size_t>(size) * size; ++i) {
+            ASSERT_EQ(rgba[i * 4 + 3], icon.alpha[i]) << size << " pixel " << i;
+            if (icon.alpha[i] == 0) continue;
+            ++opaque;
+            for (int k = 0; k < 3; ++k) ASSERT_EQ(rgba[i * 4 + k], icon.colour.rgb[i * 3 + k]) << size << " pixel " << i;
+        }
+        // A round icon: the disc covers about pi/4 of the square, the corners stay clear.
+        EXPECT_GT(opaque, static_cast<size_t>(size * size * 0.7));
+        EXPECT_LT(opaque, static_cast<size_t>(size * size * 0.85));
+        EXPECT_EQ(rgba[3], 0);
+    }
 }
 
 }  // namespace

@@ -39,6 +39,9 @@ std::vector<AssetFile> GenerateAssets() {
     files.push_back({"tex407.bmp", EncodeBmp24(MakeTexture407())});
     files.push_back({"picture400.bmp", EncodeBmp24(MakePicture400())});
     files.push_back({"icon101.ico", EncodeIco(MakeIcon101())});
+    // The same icon for Linux desktops.
+    files.push_back({"nightbloom-32.png", EncodePng(MakeIconImage(32))});
+    files.push_back({"nightbloom-128.png", EncodePng(MakeIconImage(128))});
     for (int id = 200; id <= 205; ++id) {
         files.push_back({"wave" + std::to_string(id) + ".wav", EncodeWav(MakeWave(id), 22050)});
     }

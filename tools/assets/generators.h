@@ -16,6 +16,8 @@ Pixels MakeTexture405();
 Pixels MakeTexture406();
 Pixels MakeTexture407();
 Pixels MakePicture400();
+// The program's icon drawn at size x size pixels (the picture is the same at every size).
+IconImage MakeIconImage(int size);
 std::vector<IconImage> MakeIcon101();
 // id 200..205; 22050 Hz mono samples of the exact length the saver expects.
 std::vector<int16_t> MakeWave(int id);

@@ -159,9 +159,8 @@ Pixels MakePicture400() {
     return Quantize(canvas);
 }
 
-std::vector<IconImage> MakeIcon101() {
-    std::vector<IconImage> images;
-    for (int size : {16, 32}) {
+IconImage MakeIconImage(int size) {
+    {
         // Drawn four times larger, then box-filtered, for clean small dots.
         const int big = size * 4;
         Canvas canvas(big, big);
@@ -224,9 +223,10 @@ std::vector<IconImage> MakeIcon101() {
                 image.alpha[i] = static_cast<uint8_t>(RoundClamp(a * 255.0, 0, 255));
             }
         }
-        images.push_back(std::move(image));
+        return image;
     }
-    return images;
 }
+
+std::vector<IconImage> MakeIcon101() { return {MakeIconImage(16), MakeIconImage(32)}; }
 
 }  // namespace nb::assets

@@ -3,7 +3,9 @@
 // functions (see synth.h).
 #include "synth.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstddef>
 
 namespace nb::assets {
 
@@ -253,6 +255,78 @@ std::vector<uint8_t> EncodeWav(const std::vector<int16_t>& samples, uint32_t sam
     Put32(out, dataBytes);
     for (int16_t s : samples) Put16(out, static_cast<uint16_t>(s));
     if (padded != dataBytes) out.push_back(0);
+    return out;
+}
+
+namespace {
+
+uint32_t Crc32(const uint8_t* data, size_t size, uint32_t crc = 0) {
+    crc = ~crc;
+    for (size_t i = 0; i < size; ++i) {
+        crc ^= data[i];
+        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+void PutBig32(std::vector<uint8_t>& out, uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(v >> shift));
+}
+
+void PutChunk(std::vector<uint8_t>& out, const char* type, const std::vector<uint8_t>& body) {
+    PutBig32(out, static_cast<uint32_t>(body.size()));
+    const size_t start = out.size();
+    out.insert(out.end(), type, type + 4);
+    out.insert(out.end(), body.begin(), body.end());
+    PutBig32(out, Crc32(&out[start], out.size() - start));
+}
+
+}  // namespace
+
+std::vector<uint8_t> EncodePng(const IconImage& image) {
+    const int w = image.colour.width;
+    const int h = image.colour.height;
+    // Each row: filter byte 0 (none), then RGBA.
+    std::vector<uint8_t> raw;
+    raw.reserve(static_cast<size_t>(h) * (static_cast<size_t>(w) * 4 + 1));
+    for (int y = 0; y < h; ++y) {
+        raw.push_back(0);
+        for (int x = 0; x < w; ++x) {
+            const size_t i = static_cast<size_t>(y) * w + x;
+            const uint8_t a = image.alpha[i];
+            for (int k = 0; k < 3; ++k) raw.push_back(a ? image.colour.rgb[i * 3 + k] : 0);
+            raw.push_back(a);
+        }
+    }
+    // zlib stream of stored blocks (at most 65535 bytes each) and the Adler-32 of the data.
+    std::vector<uint8_t> z{0x78, 0x01};
+    size_t pos = 0;
+    do {
+        const size_t n = std::min<size_t>(65535, raw.size() - pos);
+        z.push_back(pos + n == raw.size() ? 1 : 0);
+        z.push_back(static_cast<uint8_t>(n & 0xff));
+        z.push_back(static_cast<uint8_t>(n >> 8));
+        z.push_back(static_cast<uint8_t>(~n & 0xff));
+        z.push_back(static_cast<uint8_t>((~n >> 8) & 0xff));
+        z.insert(z.end(), raw.begin() + static_cast<std::ptrdiff_t>(pos),
+                 raw.begin() + static_cast<std::ptrdiff_t>(pos + n));
+        pos += n;
+    } while (pos < raw.size());
+    uint32_t a = 1, b = 0;
+    for (uint8_t byte : raw) {
+        a = (a + byte) % 65521u;
+        b = (b + a) % 65521u;
+    }
+    PutBig32(z, (b << 16) | a);
+
+    std::vector<uint8_t> out{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    std::vector<uint8_t> header;
+    PutBig32(header, static_cast<uint32_t>(w));
+    PutBig32(header, static_cast<uint32_t>(h));
+    header.insert(header.end(), {8, 6, 0, 0, 0});  // 8 bits, RGBA, deflate, no filter set, no interlace
+    PutChunk(out, "IHDR", header);
+    PutChunk(out, "IDAT", z);
+    PutChunk(out, "IEND", {});
     return out;
 }
 

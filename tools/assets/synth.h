@@ -73,6 +73,9 @@ struct IconImage {
     std::vector<uint8_t> alpha;
 };
 std::vector<uint8_t> EncodeIco(const std::vector<IconImage>& images);
+// An 8-bit RGBA PNG of the icon for desktops that take image files; stored (uncompressed)
+// deflate blocks, so that the encoder needs no compression library.
+std::vector<uint8_t> EncodePng(const IconImage& image);
 std::vector<uint8_t> EncodeWav(const std::vector<int16_t>& samples, uint32_t sampleRate);
 
 }  // namespace nb::assets
