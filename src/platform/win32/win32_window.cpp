@@ -1,6 +1,7 @@
 #include "platform/win32/win32_window.h"
 
 #include <cstring>
+#include <string>
 
 #include <windows.h>
 
@@ -16,6 +17,8 @@ Window FromHwnd(HWND window) { return Window{reinterpret_cast<uintptr_t>(window)
 struct Win32Windows::ClassEntry {
   nb::WNDPROC procedure;
   std::unique_ptr<ContextThunk> thunk;
+  std::string name;
+  HINSTANCE instance;
 
   static LRESULT CALLBACK Deliver(void* self, HWND window, UINT message, WPARAM wParam,
                                   LPARAM lParam) {
@@ -31,13 +34,21 @@ struct Win32Windows::LastMessage {
 
 Win32Windows::Win32Windows() : last_(std::make_unique<LastMessage>()) {}
 
-// Classes and their trampolines live as long as the program may create windows of them.
-Win32Windows::~Win32Windows() = default;
+// A class goes with the adapter that declared it, so that a later declaration of the same
+// name gets a procedure again. A class that still has windows cannot go: its trampoline
+// then stays, for the messages those windows may still get.
+Win32Windows::~Win32Windows() {
+  for (auto& entry : classes_) {
+    if (!UnregisterClassA(entry->name.c_str(), entry->instance)) (void)entry->thunk.release();
+  }
+}
 
 uint16_t Win32Windows::RegisterClassA(const nb::WNDCLASSA& windowClass) {
   if (!windowClass.lpfnWndProc || !windowClass.lpszClassName) return 0;
   auto entry = std::make_unique<ClassEntry>();
   entry->procedure = windowClass.lpfnWndProc;
+  entry->name = windowClass.lpszClassName;
+  entry->instance = reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(windowClass.hInstance));
   entry->thunk.reset(ContextThunk::Create(entry.get(), &ClassEntry::Deliver));
   if (!entry->thunk) return 0;
 
