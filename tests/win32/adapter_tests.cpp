@@ -22,6 +22,8 @@
 #include "scene/camera.h"
 #include "scene/scene.h"
 #include "scene/textures.h"
+#include "shell/preview.h"
+#include "shell/shell.h"
 #include "show/show.h"
 #include "sound/wave.h"
 #include "trace/trace_printer.h"
@@ -417,6 +419,113 @@ TEST_F(Win32Adapter, SystemServicesOfTheRealPlatform) {
   Sleep(30);
   EXPECT_GE(system.timeGetTime() - start, 25u);
   EXPECT_EQ(system.timeEndPeriod(1), TIMERR_NOERROR);
+}
+
+// ---- The preview's pixels, in one process (Wine shows no drawing of one process in
+// another's window, so the end-to-end test cannot look at them)
+
+struct PreviewCapture {
+  std::vector<uint32_t> pixels;  // 0x00RRGGBB, top-down
+  int width = 0;
+  int height = 0;
+};
+PreviewCapture* capture = nullptr;
+
+std::vector<uint32_t> ReadPixels(HDC source, int width, int height) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP dib = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HDC memory = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(memory, dib);
+  BitBlt(memory, 0, 0, width, height, source, 0, 0, SRCCOPY);
+  GdiFlush();
+  std::vector<uint32_t> pixels(static_cast<const uint32_t*>(bits),
+                               static_cast<const uint32_t*>(bits) + width * height);
+  SelectObject(memory, old);
+  DeleteDC(memory);
+  DeleteObject(dib);
+  for (uint32_t& p : pixels) p &= 0xFFFFFF;
+  return pixels;
+}
+
+LRESULT CALLBACK PreviewParentProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_TIMER) {
+    KillTimer(window, 1);
+    HWND child = FindWindowExA(window, nullptr, "Class1", nullptr);
+    if (child && capture) {
+      ::RECT client{};
+      GetClientRect(child, &client);
+      capture->width = client.right;
+      capture->height = client.bottom;
+      HDC dc = GetDC(child);
+      capture->pixels = ReadPixels(dc, client.right, client.bottom);
+      ReleaseDC(child, dc);
+    }
+    // The display panel closing: the child goes with its parent, and the preview ends.
+    DestroyWindow(window);
+    return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+TEST_F(Win32Adapter, PreviewStretchesThePictureOverTheWholeParent) {
+  ::WNDCLASSA parentClass{};
+  parentClass.lpfnWndProc = PreviewParentProc;
+  parentClass.hInstance = GetModuleHandleA(nullptr);
+  parentClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  parentClass.lpszClassName = "Nightbloom preview parent";
+  ::RegisterClassA(&parentClass);
+  // 2.5 times the picture's width and twice its height: the aspect is not kept.
+  const int width = 380;
+  const int height = 236;
+  HWND parent = CreateWindowExA(0, "Nightbloom preview parent", "panel", WS_POPUP | WS_VISIBLE, 40, 40,
+                                width, height, nullptr, nullptr, parentClass.hInstance, nullptr);
+  ASSERT_NE(parent, nullptr);
+  PreviewCapture seen;
+  capture = &seen;
+  SetTimer(parent, 1, 700, nullptr);
+  Preview(machine.ports, Window{reinterpret_cast<uintptr_t>(parent)}, Self());
+  capture = nullptr;
+  EXPECT_FALSE(IsWindow(parent));
+  UnregisterClassA("Nightbloom preview parent", parentClass.hInstance);
+  ResetShellState();
+
+  ASSERT_EQ(seen.width, width);
+  ASSERT_EQ(seen.height, height);
+  // The picture itself, read from the resource, scaled by nearest pixel.
+  HBITMAP picture = static_cast<HBITMAP>(
+      LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(400), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+  ASSERT_NE(picture, nullptr);
+  HDC memory = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(memory, picture);
+  const std::vector<uint32_t> source = ReadPixels(memory, 152, 118);
+  SelectObject(memory, old);
+  DeleteDC(memory);
+  DeleteObject(picture);
+
+  // Tolerance: 12 levels per channel, and up to 3% of pixels further off, for the
+  // stretch's choice of the neighbouring source pixel at some edges.
+  int offPixels = 0;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const uint32_t want = source[(y * 118 / height) * 152 + (x * 152 / width)];
+      const uint32_t got = seen.pixels[y * width + x];
+      for (int shift = 0; shift < 24; shift += 8) {
+        const int a = static_cast<int>((want >> shift) & 0xFF);
+        const int b = static_cast<int>((got >> shift) & 0xFF);
+        if (std::abs(a - b) > 12) {
+          ++offPixels;
+          break;
+        }
+      }
+    }
+  }
+  EXPECT_LE(offPixels, width * height * 3 / 100) << offPixels << " pixels differ from picture 400 stretched";
 }
 
 // ---- The show's bits on the real device

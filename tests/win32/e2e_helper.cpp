@@ -3,8 +3,9 @@
 //       makes a popup window at (X, Y) of the given size, as the display settings panel
 //       makes its preview area, starts "SAVER /p HWND" with its handle, keeps the window
 //       for MILLISECONDS, then destroys it and waits (at most 5 s) for the saver to end.
-//       Prints "saver exit N" (or "saver still running"); exits 0 only when the saver
-//       ended with 0.
+//       Prints the window's children as "child CLASS WxH visible" before it goes, then
+//       "saver exit N" (or "saver still running"); exits 0 only when the saver ended
+//       with 0.
 //   e2e_helper mode
 //       prints the current display mode as WIDTHxHEIGHTxBITS.
 //   e2e_helper values NAME...
@@ -18,8 +19,20 @@
 
 namespace {
 
+BOOL CALLBACK PrintChild(HWND child, LPARAM) {
+  char name[64] = {};
+  GetClassNameA(child, name, sizeof name);
+  RECT client{};
+  GetClientRect(child, &client);
+  std::printf("child %s %ldx%ld %s\n", name, client.right, client.bottom,
+              IsWindowVisible(child) ? "visible" : "hidden");
+  return TRUE;
+}
+
 LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_TIMER) {
+    EnumChildWindows(window, PrintChild, 0);
+    std::fflush(stdout);
     KillTimer(window, 1);
     DestroyWindow(window);
     return 0;
@@ -47,7 +60,7 @@ int Host(int argc, char** argv) {
   windowClass.lpszClassName = "Nightbloom preview host";
   RegisterClassA(&windowClass);
   HWND host = CreateWindowExA(WS_EX_TOPMOST, "Nightbloom preview host", "preview host",
-                              WS_POPUP | WS_VISIBLE, x, y, width, height, nullptr, nullptr,
+                              WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, x, y, width, height, nullptr, nullptr,
                               windowClass.hInstance, nullptr);
   if (!host) return 3;
   UpdateWindow(host);
