@@ -14,7 +14,7 @@ packages=(
   mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   wine wine32:i386 wine64
   libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386
-  xvfb xauth x11-utils imagemagick
+  xvfb xauth x11-utils imagemagick xdotool python3 bc
   libsdl2-dev libsdl2-mixer-dev libgtk-3-dev libpng-dev
   libegl-dev libgl1-mesa-dev libgles-dev libegl-mesa0 libgl1-mesa-dri
 )
