@@ -421,6 +421,28 @@ TEST_F(Win32Adapter, SystemServicesOfTheRealPlatform) {
   EXPECT_EQ(system.timeEndPeriod(1), TIMERR_NOERROR);
 }
 
+// ---- The program file
+
+// nightbloom.scr carries the saver's resources and a manifest that makes it DPI-aware per
+// monitor, so that a scaling desktop does not stretch its full-screen mode.
+TEST(Win32Program, ScreensaverCarriesItsResourcesAndManifest) {
+  const char* path = std::getenv("NIGHTBLOOM_SCR");
+  ASSERT_TRUE(path && *path) << "NIGHTBLOOM_SCR names the built nightbloom.scr";
+  HMODULE program = LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(program, nullptr) << path;
+  HRSRC manifest = FindResourceA(program, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+  ASSERT_NE(manifest, nullptr);
+  const char* text = static_cast<const char*>(LockResource(LoadResource(program, manifest)));
+  const std::string xml(text, SizeofResource(program, manifest));
+  EXPECT_NE(xml.find("<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true/pm</dpiAware>"),
+            std::string::npos);
+  EXPECT_NE(xml.find(">PerMonitorV2, PerMonitor</dpiAwareness>"), std::string::npos);
+  EXPECT_NE(FindResourceA(program, MAKEINTRESOURCEA(151), MAKEINTRESOURCEA(5)), nullptr);  // dialog
+  EXPECT_NE(FindResourceA(program, MAKEINTRESOURCEA(400), MAKEINTRESOURCEA(2)), nullptr);  // bitmap
+  EXPECT_NE(FindResourceA(program, MAKEINTRESOURCEA(205), "WAV"), nullptr);
+  FreeLibrary(program);
+}
+
 // ---- The preview's pixels, in one process (Wine shows no drawing of one process in
 // another's window, so the end-to-end test cannot look at them)
 
