@@ -8,6 +8,8 @@
 #   NB_HELPER     the built e2e_helper.exe
 #   NB_WORK       a directory for this test's files (emptied first)
 #   DISPLAY       the X display
+# pipefail: a failing stage fails the pipe (so "grep -q" reads here-strings, never a pipe
+# whose writer it may cut off).
 set -uo pipefail
 
 e2e_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -105,7 +107,7 @@ program_window_shown() {
   local id size
   while read -r id size; do
     [ "${size%x*}" -ge 100 ] && [ "${size#*x}" -ge 50 ] || continue
-    xwininfo -id "$id" | grep -q 'Map State: IsViewable' && return 0
+    grep -q 'Map State: IsViewable' <<<"$(xwininfo -id "$id")" && return 0
   done < <(xwininfo -root -tree | grep "\"$1\": (\"nightbloom.scr\"" |
            sed -E 's/^ *(0x[0-9a-f]+) .* ([0-9]+x[0-9]+)\+.*/\1 \2/')
   return 1
@@ -124,3 +126,14 @@ wait_window() {
 check() { python3 "$e2e_dir/check.py" "$@"; }
 
 registry_values() { run_windows 20 "$NB_HELPER" values "$@"; }
+
+# True when the saver's registry value $1 has the type $2 (1 REG_SZ, 4 REG_DWORD) and is $3
+# bytes long; says what it found otherwise.
+value_is() {
+  local found
+  found=$(registry_values "$1")
+  awk -v n="$1" -v t="$2" -v s="$3" '$1 == n && $2 == t && $3 == s { ok = 1 } END { exit !ok }' \
+    <<<"$found" && return 0
+  note "value $1: $(printf '%s' "$found" | od -c | head -n 3 | tr '\n' ' ')"
+  return 1
+}

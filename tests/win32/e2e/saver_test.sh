@@ -49,12 +49,11 @@ note "a 40-pixel move after the grace period ended it"
 values=$(run_windows 20 reg query "$saver_key")
 echo "$values" | sed 's/^/    /'
 for name in A B C D; do
-  echo "$values" | grep -Eq "^ +$name +REG_SZ +[^ ]" || fail "no REG_SZ value $name in the registry"
+  grep -Eq "^ +$name +REG_SZ +[^ ]" <<<"$values" || fail "no REG_SZ value $name in the registry"
 done
-echo "$values" | grep -Eq '^ +D +REG_SZ +640 x 480 x 16$' || fail "the saved mode is not 640 x 480 x 16"
-sizes=$(registry_values A B C D)
+grep -Eq '^ +D +REG_SZ +640 x 480 x 16$' <<<"$values" || fail "the saved mode is not 640 x 480 x 16"
 for name in A B C D; do
-  echo "$sizes" | grep -qx "$name 1 40" || fail "value $name is not a 40-byte REG_SZ: $(echo "$sizes" | grep "^$name")"
+  value_is "$name" 1 40 || fail "value $name is not a 40-byte REG_SZ"
 done
 note "A..D are REG_SZ of 40 bytes each"
 
