@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Shows the Windows program running under Wine on this machine: builds nightbloom.scr (the
-# win32 preset), starts a private X display, runs the saver full screen (/s) for a while and
-# takes screenshots of it, then the configuration dialog (/c), and ends everything it
-# started. Pictures go to build/windows-run/. With --fps it also reports the frames per
-# second that Wine's DirectDraw presented, second by second.
+# win32 preset), starts a private X display and a Wine prefix of its own (Wine's desktop
+# belongs to one X display, so the tests' prefix may be tied to another), runs the saver
+# full screen (/s) for a while and takes screenshots of it, then the configuration dialog
+# (/c), and ends everything it started. Pictures go to build/windows-run/. With --fps it
+# also reports the frames per second that Wine's DirectDraw presented, second by second.
 #   scripts/run-windows.sh [--seconds N] [--seed S] [--fps]
 set -uo pipefail
 
@@ -29,10 +30,15 @@ echo "building nightbloom.scr (win32 preset)"
   { echo "build failed, see $out/build.log"; exit 1; }
 scr="$root/build/win32/src/platform/win32/nightbloom.scr"
 wine_run=("$root/cmake/wine-run.sh" i686)
+export NIGHTBLOOM_WINEPREFIX="${HOME:-/root}/.nightbloom-wine-show"
+# The prefix is this script's alone: whatever of it still runs from an earlier show (on
+# another X display) goes first.
+WINEPREFIX=$NIGHTBLOOM_WINEPREFIX wineserver -k 2>/dev/null
 
 xvfb_pid= saver_pid=
 finish() {
   [ -n "$saver_pid" ] && kill "$saver_pid" 2>/dev/null && wait "$saver_pid" 2>/dev/null
+  WINEPREFIX=$NIGHTBLOOM_WINEPREFIX timeout 20 wineserver -k 2>/dev/null
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
 }
 trap finish EXIT
@@ -46,10 +52,12 @@ export DISPLAY=":$(tr -d '[:space:]' <"$display_file")"
 rm -f "$display_file"
 echo "X display $DISPLAY"
 
-# Ends the saver the way a user does: a key press.
+# Ends the saver the way a user does: a key press over its screen (Wine may have moved the
+# pointer off it); one that does not end within 5 s is ended by its process id.
 stop_saver() {
-  xdotool key space
+  xdotool mousemove 320 240 key space
   for _ in $(seq 50); do kill -0 "$saver_pid" 2>/dev/null || break; sleep 0.1; done
+  kill "$saver_pid" 2>/dev/null
   wait "$saver_pid" 2>/dev/null
   saver_pid=
 }
@@ -84,8 +92,9 @@ echo "opening nightbloom.scr /c"
 saver_pid=$!
 sleep 4
 import -window root -crop 640x480+0+0 "$out/config.png"
-xdotool key Escape
+xdotool mousemove 320 240 key Escape
 for _ in $(seq 50); do kill -0 "$saver_pid" 2>/dev/null || break; sleep 0.1; done
+kill "$saver_pid" 2>/dev/null
 wait "$saver_pid" 2>/dev/null
 saver_pid=
 

@@ -26,6 +26,16 @@ until grep -qs "saver started" "$NB_WORK/host.log"; do
   sleep 0.1
   waited=$((waited + 1))
 done
+# The saver is the host's child process, but it is this test's too: find it by the unique
+# window handle on its command line, so that it is ended whatever happens to the host.
+hwnd=$(tr -d '\r' <"$NB_WORK/host.log" | sed -nE 's/^host ([0-9]+) saver started$/\1/p')
+for _ in $(seq 50); do
+  saver_pid=$(pgrep -f -n "nightbloom\\.scr /p $hwnd\$")
+  [ -n "$saver_pid" ] && break
+  sleep 0.1
+done
+[ -n "$saver_pid" ] || fail "no saver process runs with /p $hwnd"
+started+=("$saver_pid")
 # The first drawing comes once 100 ms have passed; give the saver's start a second more.
 sleep 1.5
 screenshot "$NB_WORK/preview.png"
