@@ -3,6 +3,7 @@
 # provider to hand over to; the program shows nothing and exits with 0.
 source "$(dirname "$0")/lib.sh"
 
+reset_registry
 xdotool mousemove 1000 700
 sleep 0.3
 screenshot "$NB_WORK/before.png"

@@ -13,6 +13,7 @@
 source "$(dirname "$0")/lib.sh"
 : "${NB_PICTURE:?}"
 
+reset_registry
 x=200 y=150 width=380 height=236
 xdotool mousemove 1000 700
 "${wine_run[@]}" "$NB_HELPER" host $x $y $width $height 4000 "$(winpath "$NB_SCR")" \
