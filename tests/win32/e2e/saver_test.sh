@@ -43,8 +43,10 @@ running "$saver_pid" || fail "the saver ended by itself"
 xdotool mousemove_relative -- -40 0
 wait_exit "$saver_pid" 3 || fail "a 40-pixel move after the grace period did not end the saver within 3 s"
 note "a 40-pixel move after the grace period ended it"
-[ "$(desktop_size)" = 1024x768 ] || sleep 1
-[ "$(desktop_size)" = 1024x768 ] || fail "the desktop was not given back its mode ($(desktop_size))"
+# The desktop gets its own mode back (or is gone already, with the last program).
+size=$(desktop_size)
+[ -z "$size" ] || [ "$size" = 1024x768 ] || { sleep 1; size=$(desktop_size); }
+[ -z "$size" ] || [ "$size" = 1024x768 ] || fail "the desktop was not given back its mode ($size)"
 
 values=$(run_windows 20 reg query "$saver_key")
 echo "$values" | sed 's/^/    /'
