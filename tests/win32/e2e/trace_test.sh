@@ -2,6 +2,7 @@
 # The real saver's trace equals the native nightbloom-trace's for the same seed and
 # levels, for every tick the saver ran: once with the default levels and once with the
 # levels the registry gives (particles Low, smoke Med), so the settings reach the show.
+# A seed that is not a number is reported in a message box, and the saver does not start.
 #   NB_NATIVE_TRACE  the native build's nightbloom-trace
 source "$(dirname "$0")/lib.sh"
 : "${NB_NATIVE_TRACE:?}"
@@ -33,4 +34,12 @@ run_windows 20 reg add "$saver_key" /v F /t REG_DWORD /d 0 /f >/dev/null
 run_windows 20 reg add "$saver_key" /v G /t REG_DWORD /d 1 /f >/dev/null
 run 4000000000 0 1 6
 reset_registry
+
+xdotool mousemove 512 384
+NIGHTBLOOM_SEED=12x start_saver /s
+wait_window Nightbloom 30 || fail "a bad seed brought no message box"
+xdotool key Return
+wait_exit "$saver_pid" 5 || fail "dismissing the message box did not end the program"
+[ "$exit_code" -ne 0 ] || fail "a bad seed ended with exit code 0"
+note "a bad seed: message box, exit code $exit_code"
 echo "ok"
