@@ -1,0 +1,65 @@
+// The system port of the Linux program: SDL's millisecond clock, the cursor, the screen's
+// size, message boxes (SDL's own; on the error stream as well, and only there without a
+// display), an NT-type version (so no password provider is ever asked), the desktop's
+// screensaver held off while the full-screen show runs, and the resources compiled into
+// the program.
+// Depends on SDL2, sdl_gdi.h (bitmaps become DIBs of its memory GDI) and the embedded
+// resources.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "platform/sdl/sdl_gdi.h"
+#include "platform/system.h"
+
+namespace nb {
+
+struct SdlSystemOptions {
+  // Hold off the desktop's screensaver and idle blanking while the saver says it runs
+  // (the full-screen show; not a show in a window, nor one inside XScreenSaver's window).
+  bool holdOffScreenSaver = true;
+  // Where message box texts also go.
+  std::FILE* messages = stderr;
+};
+
+class SdlSystem final : public System {
+ public:
+  SdlSystem(bool video, SdlGdi& gdi, SdlSystemOptions options);
+  SdlSystem(const SdlSystem&) = delete;
+  SdlSystem& operator=(const SdlSystem&) = delete;
+
+  uint32_t timeGetTime() override;
+  uint32_t GetCalendarTime() override;
+  uint32_t timeBeginPeriod(uint32_t periodMs) override;
+  uint32_t timeEndPeriod(uint32_t periodMs) override;
+  int32_t ShowCursor(bool show) override;
+  Cursor SetCursor(Cursor cursor) override;
+  bool GetCursorPos(POINT* out) override;
+  int32_t GetSystemMetrics(int32_t index) override;
+  bool SystemParametersInfoA(uint32_t action, uint32_t param, void* data,
+                             uint32_t winIni) override;
+  int32_t MessageBoxA(Window owner, const char* text, const char* caption,
+                      uint32_t type) override;
+  bool GetVersionExA(OSVERSIONINFOA* info) override;
+  ProviderCall VerifyScreenSavePwd(Window owner, int32_t* accepted) override;
+  ProviderCall PwdChangePasswordA(const char* provider, Window owner) override;
+  ResourceData FindResourceData(const char* type, uint32_t id) override;
+  Bitmap LoadBitmapA(uint32_t id) override;
+  Bitmap LoadImageA(uint32_t id, uint32_t flags) override;
+
+  bool screenSaverHeldOff() const { return running_ && options_.holdOffScreenSaver; }
+
+ private:
+  void ApplyCursor();
+
+  bool video_;
+  SdlGdi& gdi_;
+  SdlSystemOptions options_;
+  int32_t cursorCount_ = 0;
+  bool cursorShape_ = true;  // false after SetCursor(NoCursor)
+  bool running_ = false;
+  uint32_t periods_ = 0;
+};
+
+}  // namespace nb
