@@ -55,7 +55,7 @@ std::string KeyFileRegistry::DefaultPath() {
   return base + "/nightbloom/registry.ini";
 }
 
-const RegistryData& KeyFileRegistry::Data() {
+const RegistryFileData& KeyFileRegistry::Data() {
   Load();
   return data_;
 }
@@ -145,8 +145,8 @@ bool KeyFileRegistry::Resolve(RegKey root, const char* subKey, std::string* path
   return true;
 }
 
-RegistryKeyData* KeyFileRegistry::FindKey(const std::string& path) {
-  for (RegistryKeyData& key : data_.keys) {
+RegistryFileKey* KeyFileRegistry::FindKey(const std::string& path) {
+  for (RegistryFileKey& key : data_.keys) {
     if (SameName(key.path, path)) return &key;
   }
   return nullptr;
@@ -154,7 +154,7 @@ RegistryKeyData* KeyFileRegistry::FindKey(const std::string& path) {
 
 bool KeyFileRegistry::KeyExists(const std::string& path) const {
   if (path.empty()) return true;
-  for (const RegistryKeyData& key : data_.keys) {
+  for (const RegistryFileKey& key : data_.keys) {
     if (SameName(key.path, path) || Below(key.path, path)) return true;
   }
   return false;
@@ -188,7 +188,7 @@ int32_t KeyFileRegistry::RegCreateKeyExA(RegKey root, const char* subKey, uint32
   if (!Resolve(root, subKey, &path)) return ERROR_INVALID_PARAMETER;
   const bool existed = KeyExists(path);
   if (!path.empty() && !FindKey(path)) {
-    data_.keys.push_back(RegistryKeyData{path, {}});
+    data_.keys.push_back(RegistryFileKey{path, {}});
     dirty_ = true;
   }
   const uintptr_t handle = nextHandle_++;
@@ -203,11 +203,11 @@ int32_t KeyFileRegistry::RegQueryValueExA(RegKey key, const char* name, uint32_t
   auto it = open_.find(static_cast<uintptr_t>(key));
   if (it == open_.end()) return ERROR_INVALID_HANDLE;
   if (!size) return ERROR_INVALID_PARAMETER;
-  RegistryKeyData* entry = FindKey(it->second);
+  RegistryFileKey* entry = FindKey(it->second);
   const std::string wanted = name ? name : "";
-  const RegistryValue* found = nullptr;
+  const RegistryFileValue* found = nullptr;
   if (entry) {
-    for (const RegistryValue& value : entry->values) {
+    for (const RegistryFileValue& value : entry->values) {
       if (SameName(value.name, wanted)) found = &value;
     }
   }
@@ -237,17 +237,17 @@ int32_t KeyFileRegistry::RegSetValueExA(RegKey key, const char* name, uint32_t t
   }
   if (readOnly_) return ERROR_ACCESS_DENIED;
   if (it->second.empty()) return ERROR_ACCESS_DENIED;  // nothing lives in the root itself
-  RegistryKeyData* entry = FindKey(it->second);
+  RegistryFileKey* entry = FindKey(it->second);
   if (!entry) {
-    data_.keys.push_back(RegistryKeyData{it->second, {}});
+    data_.keys.push_back(RegistryFileKey{it->second, {}});
     entry = &data_.keys.back();
   }
-  RegistryValue value;
+  RegistryFileValue value;
   value.name = valueName;
   value.type = type;
   if (size) value.data.assign(data, data + size);
   bool replaced = false;
-  for (RegistryValue& existing : entry->values) {
+  for (RegistryFileValue& existing : entry->values) {
     if (SameName(existing.name, valueName)) {
       // The stored name keeps the spelling it was first written with, as the registry does.
       existing.type = type;

@@ -33,7 +33,7 @@ class KeyFileRegistry final : public Registry {
 
   const std::string& path() const { return path_; }
   // What is held now (read from the file first if that has not happened yet).
-  const RegistryData& Data();
+  const RegistryFileData& Data();
   // Writes pending changes now. False when the file could not be written (or may not be).
   bool Flush();
 
@@ -53,7 +53,7 @@ class KeyFileRegistry final : public Registry {
   // The full path of subKey below root (HKEY_CURRENT_USER or an open key); false for a
   // bad root or a name that cannot be stored.
   bool Resolve(RegKey root, const char* subKey, std::string* path) const;
-  RegistryKeyData* FindKey(const std::string& path);
+  RegistryFileKey* FindKey(const std::string& path);
   bool KeyExists(const std::string& path) const;
 
   std::string path_;
@@ -61,7 +61,7 @@ class KeyFileRegistry final : public Registry {
   bool loaded_ = false;
   bool readOnly_ = false;  // the file exists but could not be read or moved aside
   bool dirty_ = false;
-  RegistryData data_;
+  RegistryFileData data_;
   std::map<uintptr_t, std::string> open_;  // open keys and their paths
   uintptr_t nextHandle_ = 0x100;
 };

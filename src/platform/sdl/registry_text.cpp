@@ -66,7 +66,7 @@ bool Decimal(std::string_view text, uint64_t high, uint64_t* out) {
 }
 
 // A text with only zeros after it fits the readable "sz" form.
-bool SzForm(const RegistryValue& value, std::string* text) {
+bool SzForm(const RegistryFileValue& value, std::string* text) {
   if (value.type != typeSz || value.data.empty()) return false;
   size_t length = 0;
   while (length < value.data.size() && value.data[length] != 0) ++length;
@@ -78,7 +78,7 @@ bool SzForm(const RegistryValue& value, std::string* text) {
   return Printable(*text);
 }
 
-std::string Encode(const RegistryValue& value) {
+std::string Encode(const RegistryFileValue& value) {
   if (value.type == typeDword && value.data.size() == 4) {
     const uint32_t v = uint32_t{value.data[0]} | uint32_t{value.data[1]} << 8 |
                        uint32_t{value.data[2]} << 16 | uint32_t{value.data[3]} << 24;
@@ -97,7 +97,7 @@ std::string Encode(const RegistryValue& value) {
   return out;
 }
 
-bool Decode(std::string_view text, RegistryValue* value, std::string* why) {
+bool Decode(std::string_view text, RegistryFileValue* value, std::string* why) {
   if (text.rfind("dword:", 0) == 0) {
     const std::string_view digits = text.substr(6);
     uint32_t v = 0;
@@ -170,8 +170,7 @@ bool SplitPath(std::string_view group, std::string* path) {
   if (group.substr(0, rootName.size()) != rootName) return false;
   std::string_view rest = group.substr(rootName.size());
   path->clear();
-  if (rest.empty()) return true;
-  if (rest[0] != '\\') return false;
+  if (rest.empty() || rest[0] != '\\') return false;
   rest.remove_prefix(1);
   size_t start = 0;
   while (start <= rest.size()) {
@@ -200,7 +199,7 @@ bool IsStorableKeyPart(std::string_view part) {
   return IsStorableValueName(part) && part.find('\\') == std::string_view::npos;
 }
 
-bool ParseRegistryText(std::string_view text, RegistryData* out, std::string* error) {
+bool ParseRegistryText(std::string_view text, RegistryFileData* out, std::string* error) {
   out->keys.clear();
   auto fail = [&](const std::string& why) {
     out->keys.clear();
@@ -208,6 +207,20 @@ bool ParseRegistryText(std::string_view text, RegistryData* out, std::string* er
     return false;
   };
   if (text.find('\0') != std::string_view::npos) return fail("the file holds a zero byte");
+  // GKeyFile reads "name[locale]=" as a translation of "name"; the registry has none.
+  size_t lineStart = 0;
+  while (lineStart < text.size()) {
+    size_t lineEnd = text.find('\n', lineStart);
+    if (lineEnd == std::string_view::npos) lineEnd = text.size();
+    std::string_view line = text.substr(lineStart, lineEnd - lineStart);
+    lineStart = lineEnd + 1;
+    while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
+    if (line.empty() || line.front() == '#' || line.front() == '[') continue;
+    const std::string_view name = line.substr(0, line.find('='));
+    if (name.find_first_of("[]") != std::string_view::npos) {
+      return fail("'" + std::string(name) + "' is not a value name");
+    }
+  }
   std::unique_ptr<GKeyFile, KeyFileDeleter> file(g_key_file_new());
   GError* gerror = nullptr;
   if (!g_key_file_load_from_data(file.get(), text.data(), text.size(), G_KEY_FILE_NONE,
@@ -221,7 +234,7 @@ bool ParseRegistryText(std::string_view text, RegistryData* out, std::string* er
   std::set<std::string> seenKeys;
   for (gsize g = 0; g < groupCount; ++g) {
     const std::string group = groups.get()[g];
-    RegistryKeyData key;
+    RegistryFileKey key;
     if (!SplitPath(group, &key.path)) return fail("[" + group + "] is not a key of " + std::string(rootName));
     if (!seenKeys.insert(Folded(key.path)).second) return fail("[" + group + "] appears twice");
     gsize nameCount = 0;
@@ -229,7 +242,7 @@ bool ParseRegistryText(std::string_view text, RegistryData* out, std::string* er
         g_key_file_get_keys(file.get(), group.c_str(), &nameCount, nullptr));
     std::set<std::string> seenValues;
     for (gsize n = 0; n < nameCount; ++n) {
-      RegistryValue value;
+      RegistryFileValue value;
       value.name = names.get()[n];
       if (!IsStorableValueName(value.name)) return fail("'" + value.name + "' is not a value name");
       if (!seenValues.insert(Folded(value.name)).second) {
@@ -251,9 +264,9 @@ bool ParseRegistryText(std::string_view text, RegistryData* out, std::string* er
   return true;
 }
 
-std::string RegistryToText(const RegistryData& data) {
+std::string RegistryToText(const RegistryFileData& data) {
   std::unique_ptr<GKeyFile, KeyFileDeleter> file(g_key_file_new());
-  for (const RegistryKeyData& key : data.keys) {
+  for (const RegistryFileKey& key : data.keys) {
     const std::string group = std::string(rootName) + "\\" + key.path;
     // A key without values still exists: a group made by a value and emptied again keeps
     // it.
@@ -261,7 +274,7 @@ std::string RegistryToText(const RegistryData& data) {
       g_key_file_set_string(file.get(), group.c_str(), "placeholder", "");
       g_key_file_remove_key(file.get(), group.c_str(), "placeholder", nullptr);
     }
-    for (const RegistryValue& value : key.values) {
+    for (const RegistryFileValue& value : key.values) {
       g_key_file_set_string(file.get(), group.c_str(), value.name.c_str(), Encode(value).c_str());
     }
   }

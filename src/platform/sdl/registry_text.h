@@ -17,19 +17,19 @@
 
 namespace nb {
 
-struct RegistryValue {
+struct RegistryFileValue {
   std::string name;
   uint32_t type = 0;
   std::vector<uint8_t> data;
 };
 
-struct RegistryKeyData {
+struct RegistryFileKey {
   std::string path;  // below HKEY_CURRENT_USER, parts joined by '\', no empty parts
-  std::vector<RegistryValue> values;
+  std::vector<RegistryFileValue> values;
 };
 
-struct RegistryData {
-  std::vector<RegistryKeyData> keys;
+struct RegistryFileData {
+  std::vector<RegistryFileKey> keys;
 };
 
 // Whether a registry name can be written (value names: not empty, printable ASCII, no
@@ -41,9 +41,9 @@ bool IsStorableKeyPart(std::string_view part);
 // Parses the file's text. False with a one-line reason in *error when the text is not a
 // key file, names a root other than HKEY_CURRENT_USER, holds a key or value twice (names
 // compare without regard to case) or a value that does not decode; *out is then empty.
-bool ParseRegistryText(std::string_view text, RegistryData* out, std::string* error);
+bool ParseRegistryText(std::string_view text, RegistryFileData* out, std::string* error);
 
 // The text for data (keys and values in their order). Names must be storable.
-std::string RegistryToText(const RegistryData& data);
+std::string RegistryToText(const RegistryFileData& data);
 
 }  // namespace nb

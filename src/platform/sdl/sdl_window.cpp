@@ -260,6 +260,12 @@ Window SdlWindowSystem::CreateWindowExA(uint32_t, const char* className, const c
       flags |= SDL_WINDOW_BORDERLESS;
     }
     window = SDL_CreateWindow(title ? title : "", left, top, std::max(w, 1), std::max(h, 1), flags);
+    if (!window && gl) {
+      // No OpenGL for windows after all: a window without it still shows the software
+      // device's frames.
+      window = SDL_CreateWindow(title ? title : "", left, top, std::max(w, 1), std::max(h, 1),
+                                flags & ~uint32_t{SDL_WINDOW_OPENGL});
+    }
     if (!window) return NoWindow;
     SDL_GetWindowPosition(window, &left, &top);
     record->rect = RECT{left, top, left + w, top + h};
@@ -585,7 +591,11 @@ void SdlWindowSystem::Translate(const SDL_Event& event) {
           break;
         case SDL_WINDOWEVENT_HIDDEN:
           // Hidden by someone else (a window manager's workspace switch): frames are lost.
-          if (record->visible) SetVisible(*record, false);
+          // The report of a hide of the program's own that was undone since is stale.
+          if (record->visible && record->sdl &&
+              (SDL_GetWindowFlags(record->sdl->get()) & SDL_WINDOW_SHOWN) == 0) {
+            SetVisible(*record, false);
+          }
           break;
         case SDL_WINDOWEVENT_CLOSE:
           if (record->main && window) {
