@@ -3,6 +3,7 @@
 
 #include <SDL2/SDL.h>
 
+#include <cstdlib>
 #include <cstring>
 
 namespace nb {
@@ -31,6 +32,10 @@ SdlPlatform::Session::Session() {
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
   // The first click on the show counts, whether or not its window had the focus.
   SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+  // X it is (XScreenSaver, the preview's window numbers, XWayland on a Wayland desktop):
+  // left to itself, SDL may settle on its off-screen driver, which shows nothing. The
+  // variable still chooses another, as tests do with the dummy driver.
+  if (!std::getenv("SDL_VIDEODRIVER")) SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
   if (SDL_Init(SDL_INIT_VIDEO) == 0) {
     video = true;
     if (std::strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0) InstallXErrorHandler();
@@ -54,7 +59,8 @@ SdlPlatform::SdlPlatform(SdlPlatformOptions options)
                                              : options.registryPath,
                 stderr),
       system_(session_.video, gdi_,
-              SdlSystemOptions{options.windows.presentation == Presentation::FullScreen, stderr}),
+              SdlSystemOptions{options.windows.presentation == Presentation::FullScreen, stderr},
+              link_.get()),
       platform_{graphics_, sound_, ChooseRegistry(registry_, overrides_, options),
                 system_, windows_, gdi_, dialogs_} {
   pacer_.SetEnabled(options.pacing);

@@ -13,8 +13,8 @@
 
 namespace nb {
 
-SdlSystem::SdlSystem(bool video, SdlGdi& gdi, SdlSystemOptions options)
-    : video_(video), gdi_(gdi), options_(options) {}
+SdlSystem::SdlSystem(bool video, SdlGdi& gdi, SdlSystemOptions options, XLink* link)
+    : video_(video), gdi_(gdi), link_(link), options_(options) {}
 
 uint32_t SdlSystem::timeGetTime() { return SDL_GetTicks(); }
 
@@ -52,9 +52,9 @@ Cursor SdlSystem::SetCursor(Cursor cursor) {
 
 bool SdlSystem::GetCursorPos(POINT* out) {
   if (!out || !video_) return false;
-  int x = 0;
-  int y = 0;
-  SDL_GetGlobalMouseState(&x, &y);
+  int32_t x = 0;
+  int32_t y = 0;
+  if (!link_ || !link_->PointerPosition(&x, &y)) SDL_GetGlobalMouseState(&x, &y);
   *out = POINT{x, y};
   return true;
 }

@@ -1,4 +1,5 @@
-// The system port of the Linux program: SDL's millisecond clock, the cursor, the screen's
+// The system port of the Linux program: SDL's millisecond clock, the cursor (its position
+// from the X server itself), the screen's
 // size, message boxes (SDL's own; on the error stream as well, and only there without a
 // display), an NT-type version (so no password provider is ever asked), the desktop's
 // screensaver held off while the full-screen show runs, and the resources compiled into
@@ -11,6 +12,7 @@
 #include <cstdio>
 
 #include "platform/sdl/sdl_gdi.h"
+#include "platform/sdl/x_link.h"
 #include "platform/system.h"
 
 namespace nb {
@@ -25,7 +27,9 @@ struct SdlSystemOptions {
 
 class SdlSystem final : public System {
  public:
-  SdlSystem(bool video, SdlGdi& gdi, SdlSystemOptions options);
+  // link: the program's own X connection, which asks the server where the pointer is
+  // (SDL may answer from a cache that mouse moves of other programs do not refresh).
+  SdlSystem(bool video, SdlGdi& gdi, SdlSystemOptions options, XLink* link = nullptr);
   SdlSystem(const SdlSystem&) = delete;
   SdlSystem& operator=(const SdlSystem&) = delete;
 
@@ -55,6 +59,7 @@ class SdlSystem final : public System {
 
   bool video_;
   SdlGdi& gdi_;
+  XLink* link_;
   SdlSystemOptions options_;
   int32_t cursorCount_ = 0;
   bool cursorShape_ = true;  // false after SetCursor(NoCursor)

@@ -66,6 +66,23 @@ uint64_t XLink::RootWindowId() const { return DefaultRootWindow(D(display_)); }
 
 int XLink::Fd() const { return ConnectionNumber(D(display_)); }
 
+bool XLink::PointerPosition(int32_t* x, int32_t* y) {
+  ::Window root = 0;
+  ::Window child = 0;
+  int rootX = 0;
+  int rootY = 0;
+  int windowX = 0;
+  int windowY = 0;
+  unsigned mask = 0;
+  if (!XQueryPointer(D(display_), DefaultRootWindow(D(display_)), &root, &child, &rootX, &rootY,
+                     &windowX, &windowY, &mask)) {
+    return false;
+  }
+  *x = rootX;
+  *y = rootY;
+  return true;
+}
+
 bool XLink::Exists(uint64_t window) {
   XWindowAttributes attributes;
   XSync(D(display_), False);

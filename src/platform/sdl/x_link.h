@@ -47,6 +47,8 @@ class XLink {
   // What happened to the watched windows since the last call; a child whose host was
   // resized is resized to match before this returns.
   std::vector<XChange> Poll();
+  // Where the pointer is now, in root coordinates; false when it is on another screen.
+  bool PointerPosition(int32_t* x, int32_t* y);
   // The file descriptor of the connection (for waiting on it).
   int Fd() const;
 
