@@ -105,22 +105,30 @@ wait_window() {  # pid seconds
 }
 
 # key=value statistics of what a window (or root) shows, into the shell variables s_KEY.
+# A window that cannot be read gives -1 everywhere, so that every check on it fails.
 stats() {  # target
-  local line
-  for line in $("$PROBE" stats "$1"); do eval "s_$line"; done
+  local line out
+  for line in width height lit lit_left lit_top lit_right lit_bottom distinct_red \
+              distinct_green distinct_blue; do
+    eval "s_$line=-1"
+  done
+  out=$("$PROBE" stats "$1") || return 1
+  for line in $out; do eval "s_$line"; done
 }
 
 # A window of another program, driven through a pipe: host_start W H sets host_window;
-# host_do COMMAND sends resize/destroy/quit.
+# host_do COMMAND sends resize/destroy/quit to the latest one.
 host_window=
+hosts=0
 host_start() {
-  mkfifo "$WORK/host.in"
-  "$PROBE" host "$1" "$2" <"$WORK/host.in" >"$WORK/host.out" 2>&1 &
+  hosts=$((hosts + 1))
+  local pipe="$WORK/host$hosts.in" out="$WORK/host$hosts.out" tries=0
+  mkfifo "$pipe"
+  "$PROBE" host "$1" "$2" <"$pipe" >"$out" 2>&1 &
   started+=("$!")
-  exec 7>"$WORK/host.in"
-  local tries=0
-  while [ ! -s "$WORK/host.out" ] && [ $tries -lt 50 ]; do sleep 0.1; tries=$((tries + 1)); done
-  host_window=$(head -n 1 "$WORK/host.out")
+  exec 7>"$pipe"
+  while [ ! -s "$out" ] && [ $tries -lt 50 ]; do sleep 0.1; tries=$((tries + 1)); done
+  host_window=$(head -n 1 "$out")
 }
 host_do() { echo "$*" >&7; sleep 0.2; }
 
