@@ -113,9 +113,18 @@ uint32_t VirtualKeyFor(SDL_Keycode key) {
 }
 
 SdlWindowRef::SdlWindowRef(SDL_Window* window, uint64_t xChild, XLink* link)
-    : window_(window), xChild_(xChild), link_(link) {}
+    : window_(window), xChild_(xChild), xWindow_(xChild), link_(link) {
+  if (xChild_ || !link_ || !window_) return;
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (SDL_GetWindowWMInfo(window_, &info) && info.subsystem == SDL_SYSWM_X11) {
+    xWindow_ = info.info.x11.window;
+    link_->Watch(xWindow_);
+  }
+}
 
 SdlWindowRef::~SdlWindowRef() {
+  if (!xChild_ && xWindow_ && link_) link_->Unwatch(xWindow_);
   // SDL leaves a window it did not create alone; the X child is ours to destroy.
   if (window_) SDL_DestroyWindow(window_);
   if (xChild_ && link_) link_->DestroyChild(xChild_);
@@ -156,9 +165,9 @@ SdlWindowSystem::Record* SdlWindowSystem::FindBySdlId(uint32_t id) {
   return nullptr;
 }
 
-SdlWindowSystem::Record* SdlWindowSystem::FindByXChild(uint64_t child) {
+SdlWindowSystem::Record* SdlWindowSystem::FindByXWindow(uint64_t window) {
   for (auto& [handle, record] : windows_) {
-    if (record->sdl && record->sdl->xChild() == child) return record.get();
+    if (record->sdl && record->sdl->xWindow() == window) return record.get();
   }
   return nullptr;
 }
@@ -300,6 +309,8 @@ bool SdlWindowSystem::ShowWindow(Window window, int32_t command) {
   if (!record) return false;
   const bool wasVisible = record->visible;
   SDL_Window* sdl = record->sdl ? record->sdl->get() : nullptr;
+  // Nothing may be asked of an X window that is gone.
+  if (record->vanished()) sdl = nullptr;
   if (command == SW_HIDE) {
     record->visible = false;
     if (record->mapped && !record->embedded() && sdl) SDL_HideWindow(sdl);
@@ -502,7 +513,7 @@ void SdlWindowSystem::HandleTermination() {
 void SdlWindowSystem::HandleXChanges() {
   if (!link_) return;
   for (const XChange& change : link_->Poll()) {
-    Record* record = FindByXChild(change.window);
+    Record* record = FindByXWindow(change.window);
     if (!record) continue;
     if (change.kind == XChange::Resized) {
       if (record->sdl) SDL_SetWindowSize(record->sdl->get(), change.width, change.height);

@@ -57,12 +57,16 @@ uint32_t VirtualKeyFor(SDL_Keycode key);
 // so that its objects can still be deleted in it.
 class SdlWindowRef {
  public:
+  // xChild: the X child the program made for the window (destroyed with it), 0 for a
+  // window SDL made, which is watched instead so that its end by another program is seen.
   SdlWindowRef(SDL_Window* window, uint64_t xChild, XLink* link);
   ~SdlWindowRef();
   SdlWindowRef(const SdlWindowRef&) = delete;
   SdlWindowRef& operator=(const SdlWindowRef&) = delete;
   SDL_Window* get() const { return window_; }
   uint64_t xChild() const { return xChild_; }
+  // The X window behind it (0 when there is no X).
+  uint64_t xWindow() const { return xWindow_; }
   // The X window is gone: nothing may be asked of it any more.
   void MarkVanished() { vanished_ = true; }
   bool vanished() const { return vanished_; }
@@ -70,6 +74,7 @@ class SdlWindowRef {
  private:
   SDL_Window* window_;
   uint64_t xChild_;
+  uint64_t xWindow_ = 0;
   XLink* link_;
   bool vanished_ = false;
 };
@@ -148,7 +153,7 @@ class SdlWindowSystem final : public WindowSystem {
   Record* Find(Window window);
   const Record* Find(Window window) const;
   Record* FindBySdlId(uint32_t id);
-  Record* FindByXChild(uint64_t child);
+  Record* FindByXWindow(uint64_t window);
   Record* Main();
   bool IsForeign(Window window) const;
   intptr_t Send(Window window, uint32_t message, uintptr_t wParam = 0, intptr_t lParam = 0);

@@ -35,7 +35,7 @@ Display* D(void* display) { return static_cast<Display*>(display); }
 
 }  // namespace
 
-struct XLink::Watch {
+struct XLink::Watched {
   ::Window host;
   ::Window child;
 };
@@ -146,7 +146,7 @@ uint64_t XLink::CreateChild(uint64_t host, int32_t width, int32_t height) {
     quietErrors = false;
     return 0;
   }
-  watches_.push_back(std::make_unique<Watch>(Watch{hostWindow, child}));
+  watches_.push_back(std::make_unique<Watched>(Watched{hostWindow, child}));
   return child;
 }
 
@@ -159,6 +159,23 @@ void XLink::DestroyChild(uint64_t child) {
     quietErrors = false;
     watches_.erase(it);
     return;
+  }
+}
+
+void XLink::Watch(uint64_t window) {
+  quietErrors = true;
+  XSelectInput(D(display_), static_cast<::Window>(window), StructureNotifyMask);
+  XSync(D(display_), False);
+  quietErrors = false;
+  watches_.push_back(std::make_unique<Watched>(Watched{0, static_cast<::Window>(window)}));
+}
+
+void XLink::Unwatch(uint64_t window) {
+  for (auto it = watches_.begin(); it != watches_.end(); ++it) {
+    if ((*it)->host == 0 && (*it)->child == window) {
+      watches_.erase(it);
+      return;
+    }
   }
 }
 
@@ -178,13 +195,14 @@ std::vector<XChange> XLink::Poll() {
     XEvent event;
     XNextEvent(display, &event);
     for (auto it = watches_.begin(); it != watches_.end(); ++it) {
-      Watch& watch = **it;
-      if (event.type == ConfigureNotify && event.xconfigure.window == watch.host) {
+      Watched& watch = **it;
+      if (event.type == ConfigureNotify && watch.host && event.xconfigure.window == watch.host) {
         ResizeChild(watch.child, event.xconfigure.width, event.xconfigure.height);
         changes.push_back({XChange::Resized, watch.child, event.xconfigure.width,
                            event.xconfigure.height});
-      } else if (event.type == DestroyNotify && (event.xdestroywindow.window == watch.host ||
-                                                 event.xdestroywindow.window == watch.child)) {
+      } else if (event.type == DestroyNotify &&
+                 ((watch.host && event.xdestroywindow.window == watch.host) ||
+                  event.xdestroywindow.window == watch.child)) {
         changes.push_back({XChange::Gone, watch.child, 0, 0});
         watches_.erase(it);
         break;

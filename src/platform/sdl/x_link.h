@@ -1,7 +1,8 @@
 // The program's own connection to the X server, for what SDL does not do: windows of other
 // programs (the preview's parent, the window of --window-id / --root) and the child windows
 // the program draws in inside them. It creates a child that covers its host, keeps it the
-// host's size, and reports when the host or the child goes. It also installs the error
+// host's size, and reports when the host or the child goes; it also reports when another
+// program destroys one of the program's own windows. It also installs the error
 // handler that keeps a window vanishing under the program from ending it: X reports
 // requests on a destroyed window as errors, and Xlib's default handler would exit.
 // Depends on Xlib in the .cpp; window numbers are plain integers here.
@@ -42,6 +43,10 @@ class XLink {
   uint64_t CreateChild(uint64_t host, int32_t width, int32_t height);
   // Destroys a child of CreateChild (nothing when it is already gone) and stops watching.
   void DestroyChild(uint64_t child);
+  // Watches a window the program made by other means (SDL's): Poll reports when someone
+  // else destroys it. Unwatch before destroying it oneself.
+  void Watch(uint64_t window);
+  void Unwatch(uint64_t window);
   // Resizes a child (nothing when it is gone).
   void ResizeChild(uint64_t child, int32_t width, int32_t height);
   // What happened to the watched windows since the last call; a child whose host was
@@ -53,10 +58,10 @@ class XLink {
   int Fd() const;
 
  private:
-  struct Watch;
+  struct Watched;
   explicit XLink(void* display);
   void* display_;  // Display*
-  std::vector<std::unique_ptr<Watch>> watches_;
+  std::vector<std::unique_ptr<Watched>> watches_;
 };
 
 // Installs an X error handler for the whole process: errors about windows and drawables
