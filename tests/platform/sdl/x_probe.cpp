@@ -131,13 +131,7 @@ int Host(Display* display, int width, int height) {
   return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  if (argc < 2) return Fail("usage: nb-x-probe host|stats|shot|children|close ...");
-  Display* display = XOpenDisplay(nullptr);
-  if (!display) return Fail("no X display");
-  XSetErrorHandler(IgnoreErrors);
+int Run(Display* display, int argc, char** argv) {
   const std::string command = argv[1];
   ::Window window = 0;
   if (command == "host" && argc == 4) return Host(display, std::atoi(argv[2]), std::atoi(argv[3]));
@@ -183,4 +177,16 @@ int main(int argc, char** argv) {
     return 0;
   }
   return Fail("unknown command '" + command + "'");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return Fail("usage: nb-x-probe host|stats|shot|children|close ...");
+  Display* display = XOpenDisplay(nullptr);
+  if (!display) return Fail("no X display");
+  XSetErrorHandler(IgnoreErrors);
+  const int code = Run(display, argc, argv);
+  XCloseDisplay(display);
+  return code;
 }
