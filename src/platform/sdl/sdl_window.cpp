@@ -7,7 +7,9 @@
 #include <cctype>
 
 #include "platform/gl/gl_present.h"
+#include "platform/sdl/icon_image.h"
 #include "platform/sdl/termination.h"
+#include "resources/embedded.h"
 
 namespace nb {
 
@@ -53,6 +55,19 @@ void PaintBlack(SDL_Window* window) {
     SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
     SDL_UpdateWindowSurface(window);
   }
+}
+
+// The class's icon resource on the window, for task bars and window lists.
+void SetIcon(SDL_Window* window, uint32_t iconResource) {
+  const EmbeddedResource* icon = FindEmbeddedResource("ICON", static_cast<int>(iconResource));
+  IconImage32 image;
+  if (!icon || !DecodeLargestIcon(icon->data, icon->size, &image)) return;
+  SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
+      image.argb.data(), static_cast<int>(image.width), static_cast<int>(image.height), 32,
+      static_cast<int>(image.width * 4), SDL_PIXELFORMAT_ARGB8888);
+  if (!surface) return;
+  SDL_SetWindowIcon(window, surface);
+  SDL_FreeSurface(surface);
 }
 
 void DestroyBlanks(std::vector<SDL_Window*>* blanks) {
@@ -278,6 +293,8 @@ Window SdlWindowSystem::CreateWindowExA(uint32_t, const char* className, const c
     if (!window) return NoWindow;
     SDL_GetWindowPosition(window, &left, &top);
     record->rect = RECT{left, top, left + w, top + h};
+    const uint32_t icon = classes_[key].description.iconResource;
+    if (icon) SetIcon(window, icon);
   }
   if (record->main) mainMade_ = true;
   record->sdl = std::make_shared<SdlWindowRef>(window, xChild, link_);

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The show inside a window of another program (--window-id, as XScreenSaver runs its hacks):
+# The show inside a window of another program (--window-id, and --root with
+# XSCREENSAVER_WINDOW, as XScreenSaver runs its hacks):
 # it appears there, follows the window's size with its aspect kept, takes no notice of the
 # mouse, ends within a second of SIGTERM, and ends cleanly, with no X error, when the window
 # is destroyed under it.
@@ -34,6 +35,14 @@ took=$(( ($(date +%s%N) - start) / 1000000 ))
 check "SIGTERM ends it (exit $code)" test "$code" -eq 0
 check "within a second (${took} ms)" test "$took" -lt 1000
 check "the window is as it was, without the child" test -z "$("$PROBE" children "$host_window")"
+
+say "--root inside the window XScreenSaver names"
+XSCREENSAVER_WINDOW="$host_window" run root -root
+sleep 1.5
+stats "$host_window"
+check "the show is in XSCREENSAVER_WINDOW ($s_lit pixels lit)" test "$s_lit" -gt 3000
+kill -TERM "$last_pid"; wait_exit "$last_pid" 2
+check "SIGTERM ends it (exit $code)" test "$code" -eq 0
 
 say "the window goes"
 run vanishing --window-id "$host_window"
