@@ -40,8 +40,11 @@ measure() {  # mode pacing
   local saver1 x1 took
   saver1=$(ticks "$saver_pid"); x1=$(ticks "$xvfb_pid"); took=$(( $(date +%s%N) - start ))
   kill -TERM "$saver_pid"; wait "$saver_pid"; saver_pid=
+  # Frames of the measured seconds only: the empty sky of the first ones draws faster.
   local fps
-  fps=$(sed -n 's/.*: \([0-9.]*\) frames per second/\1/p' "$work/err")
+  fps=$(sed -n 's/^nightbloom: frames in each second://p' "$work/err" |
+        awk -v from=3 -v n="$seconds" '{ for (i = from + 1; i <= from + n && i <= NF; i++) { s += $i; k++ } }
+                                       END { if (k) printf "%.1f", s / k; else print "?" }')
   awk -v mode="$1" -v paced="$2" -v fps="$fps" -v s="$((saver1 - saver0))" -v x="$((x1 - x0))" \
       -v hz="$hz" -v ns="$took" 'BEGIN {
     secs = ns / 1e9

@@ -73,6 +73,19 @@ TEST(FramePacer, NeverMoreFramesThanTheDisplayRefreshes) {
   EXPECT_EQ(pacer.lastFrameAt() - pacer.firstFrameAt(), 5000u + 15000 + 19000 + 1000 + 75000 + 1000);
 }
 
+TEST(FramePacer, CountsFramesSecondBySecond) {
+  PacerClock clock;
+  FramePacer pacer = clock.Make();
+  pacer.SetEnabled(false);
+  for (int i = 0; i < 3; ++i) pacer.FrameShown();  // second 0
+  clock.now += 1500000;
+  pacer.FrameShown();                               // second 1
+  clock.now += 1000000;
+  pacer.FrameShown();                               // second 2
+  pacer.FrameShown();
+  EXPECT_EQ(pacer.framesEachSecond(), (std::vector<uint32_t>{3, 1, 2}));
+}
+
 TEST(FramePacer, UnknownRateIsSixtyAndOffMeansNoWaiting) {
   PacerClock clock;
   FramePacer pacer = clock.Make();

@@ -17,6 +17,11 @@ void FramePacer::FrameShown() {
   const uint64_t now = now_();
   if (frames_ == 1) firstAt_ = now;
   lastAt_ = now;
+  const uint64_t second = (now - firstAt_) / 1000000;
+  if (second < 24 * 3600) {
+    if (eachSecond_.size() <= second) eachSecond_.resize(second + 1, 0);
+    ++eachSecond_[second];
+  }
   if (!started_ || !enabled_) {
     started_ = true;
     lastSlot_ = now;

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 namespace nb {
 
@@ -39,6 +40,9 @@ class FramePacer {
   // When the first and the last frame went out (the clock's microseconds).
   uint64_t firstFrameAt() const { return firstAt_; }
   uint64_t lastFrameAt() const { return lastAt_; }
+  // Frames shown in each whole second since the first one (for reports that leave out the
+  // start of a show, whose empty sky draws faster than the rest).
+  const std::vector<uint32_t>& framesEachSecond() const { return eachSecond_; }
 
  private:
   Clock now_;
@@ -52,6 +56,7 @@ class FramePacer {
   uint64_t frames_ = 0;
   uint64_t firstAt_ = 0;
   uint64_t lastAt_ = 0;
+  std::vector<uint32_t> eachSecond_;
 };
 
 // A pacer on the steady clock that really sleeps.

@@ -111,6 +111,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "nightbloom: %llu frames in %.2f s: %.1f frames per second\n",
                  static_cast<unsigned long long>(frames), seconds,
                  frames > 1 && seconds > 0 ? static_cast<double>(frames - 1) / seconds : 0.0);
+    std::fputs("nightbloom: frames in each second:", stderr);
+    for (uint32_t count : pacer.framesEachSecond()) std::fprintf(stderr, " %u", count);
+    std::fputc('\n', stderr);
   }
   return code;
 }
