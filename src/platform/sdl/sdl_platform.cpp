@@ -59,7 +59,8 @@ SdlPlatform::SdlPlatform(SdlPlatformOptions options)
                                              : options.registryPath,
                 stderr),
       system_(session_.video, gdi_,
-              SdlSystemOptions{options.windows.presentation == Presentation::FullScreen, stderr},
+              SdlSystemOptions{options.windows.presentation == Presentation::FullScreen, stderr,
+                               options.windows.presentation != Presentation::Embedded},
               link_.get()),
       platform_{graphics_, sound_, ChooseRegistry(registry_, overrides_, options),
                 system_, windows_, gdi_, dialogs_} {

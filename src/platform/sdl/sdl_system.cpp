@@ -88,7 +88,7 @@ int32_t SdlSystem::MessageBoxA(Window, const char* text, const char* caption, ui
     std::fprintf(options_.messages, "%s: %s\n", title.c_str(), body.c_str());
     std::fflush(options_.messages);
   }
-  if (!video_) return 0;  // nobody could click it
+  if (!video_ || !options_.messageBoxes) return 0;  // nobody could click it
   const uint32_t icon = type & 0xF0;
   const Uint32 flags = icon == MB_ICONERROR ? SDL_MESSAGEBOX_ERROR
                        : icon == MB_ICONEXCLAMATION ? SDL_MESSAGEBOX_WARNING

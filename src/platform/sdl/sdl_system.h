@@ -23,6 +23,10 @@ struct SdlSystemOptions {
   bool holdOffScreenSaver = true;
   // Where message box texts also go.
   std::FILE* messages = stderr;
+  // Whether message boxes are shown on the display at all: a show inside another
+  // program's window (XScreenSaver's) must not open windows of its own, and nobody would
+  // answer them.
+  bool messageBoxes = true;
 };
 
 class SdlSystem final : public System {
