@@ -44,7 +44,7 @@ cleanup() {
 }
 trap cleanup EXIT
 display_file="$out/display"
-Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$display_file" >"$out/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset 3>"$display_file" >"$out/xvfb.log" 2>&1 &
 xvfb_pid=$!
 for _ in $(seq 1 100); do [ -s "$display_file" ] && break; sleep 0.1; done
 [ -s "$display_file" ] || { echo "Xvfb did not start (see $out/xvfb.log)" >&2; exit 1; }

@@ -11,8 +11,8 @@ say "the hardware device, 640 x 480 x 32"
 write_choice "Direct3D HAL" "640 x 480 x 32"
 NIGHTBLOOM_HARDWARE_DEVICE=1 run hal /s
 wait_window "$last_pid" 10 >/dev/null || fail "no window"
-sleep 2
-stats root
+sleep 1
+wait_lit root 10000 5
 "$PROBE" shot root "$WORK/hal.png"
 check "the hardware device draws the show" test "$s_lit" -gt 10000
 check "... into the whole screen (4:3 on 4:3)" test "$s_lit_left" -lt 30 -a "$s_lit_right" -gt 990 -a "$s_lit_top" -lt 60
@@ -24,8 +24,8 @@ say "the software device, 1024 x 768 x 32"
 write_choice "RGB Emulation" "1024 x 768 x 32"
 run rgb /s
 wait_window "$last_pid" 10 >/dev/null || fail "no window"
-sleep 2
-stats root
+sleep 1
+wait_lit root 10000 5
 "$PROBE" shot root "$WORK/rgb.png"
 check "the software device draws the show" test "$s_lit" -gt 10000
 check "more greens than 5-6-5 has ($s_distinct_green)" test "$s_distinct_green" -gt 64

@@ -7,14 +7,12 @@ start_xvfb 800x600
 host_start 300 200
 
 run preview /p "$((host_window))"
-sleep 1
-stats "$host_window"
+wait_lit "$host_window" 50000 5
 "$PROBE" shot "$host_window" "$WORK/preview.png"
 check "the picture fills the window" \
   test "$s_lit" -gt 50000 -a "$s_lit_left" -eq 0 -a "$s_lit_top" -eq 0 -a "$s_lit_right" -eq 299 -a "$s_lit_bottom" -eq 199
 host_do resize 380 240
-sleep 0.8
-stats "$host_window"
+wait_lit "$host_window" 80000 3
 check "and follows its size, stretched" test "$s_lit_right" -eq 379 -a "$s_lit_bottom" -eq 239 -a "$s_lit" -gt 80000
 host_do destroy
 wait_exit "$last_pid" 2
@@ -24,8 +22,7 @@ say "a hexadecimal window number, ended by SIGTERM"
 host_do quit
 host_start 200 150
 run hex /p "$host_window"
-sleep 1
-stats "$host_window"
+wait_lit "$host_window" 20000 5
 check "the picture is there" test "$s_lit" -gt 20000
 kill -TERM "$last_pid"; wait_exit "$last_pid" 2
 check "SIGTERM ends it (exit $code)" test "$code" -eq 0
