@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Prepares a Debian 12 machine to build and test Nightbloom: native toolchain, mingw-w64 cross
 # compilers, Wine (32- and 64-bit, with 32-bit Mesa so that DirectDraw/Direct3D work under it),
-# Xvfb, the SDL2/GTK 3/GL/libpng development packages, and a private Wine prefix. Safe to run
-# again: it installs only what is missing, updates the package lists only when it has to
-# install, and never asks a question (CI runs it without a terminal).
+# Xvfb and xdotool, the SDL2/GTK 3/GL/libpng development packages, and a private Wine prefix.
+# Safe to run again: it installs only what is missing, updates the package lists only when it
+# has to install, and never asks a question (CI runs it without a terminal).
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -61,7 +61,7 @@ else
 fi
 
 for tool in cmake ctest g++ i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix \
-            i686-w64-mingw32-windres wine wineboot wineserver Xvfb xdpyinfo flock; do
+            i686-w64-mingw32-windres wine wineboot wineserver Xvfb xdpyinfo xdotool flock; do
   command -v "$tool" >/dev/null 2>&1 || { echo "setup: '$tool' is still missing" >&2; exit 1; }
 done
 
