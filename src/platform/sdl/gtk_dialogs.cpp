@@ -300,6 +300,8 @@ GtkWidget* MakeWidget(Control* control, System& resources, const std::string& fo
     }
     case ControlKind::DropDownList: {
       widget = gtk_combo_box_text_new();
+      // An empty list stays usable (focus, Tab, Enter), as the platform's does.
+      gtk_combo_box_set_button_sensitivity(GTK_COMBO_BOX(widget), GTK_SENSITIVITY_ON);
       control->items = ComboItems(layout.sorted);
       g_signal_connect(widget, "changed", G_CALLBACK(OnChanged), control);
       // The open list is a window of its own, outside the dialog's style classes.
@@ -480,6 +482,11 @@ intptr_t GtkDialogSystem::Run(Instance instance, const DialogTemplate& dialogTem
   gtk_widget_show(client);
   g_signal_connect(window, "key-press-event", G_CALLBACK(OnKeyPress), d);
   g_signal_connect(window, "delete-event", G_CALLBACK(OnDelete), d);
+
+  // A dialog's frame offers moving and closing only: no minimize or maximize box.
+  gtk_widget_realize(window);
+  gdk_window_set_functions(gtk_widget_get_window(window),
+                           static_cast<GdkWMFunction>(GDK_FUNC_MOVE | (d->layout.closeBox ? GDK_FUNC_CLOSE : 0)));
 
   running_.push_back(d);
   GtkDialogEvent created;
