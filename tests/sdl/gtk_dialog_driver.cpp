@@ -133,5 +133,6 @@ int main(int argc, char** argv) {
                   text.c_str());
     }
   }
+  std::fflush(stdout);
   return 0;
 }

@@ -124,8 +124,11 @@ finish() {
     fail "the program did not end"; kill "$pid" 2>/dev/null
   fi
   wait "$pid" 2>/dev/null
+  local status=$?
   pid=''
   check "exit 0" grep -qx 'exit 0' "$result"
+  # Also what a sanitizer build says about the run (see the .err file).
+  check "the process ended cleanly (status $status)" test "$status" -eq 0
 }
 
 saved() { grep -qx "$1" "$result"; }
@@ -239,7 +242,9 @@ case_name=no_display
 log="$out/$case_name.log"
 result="$out/$case_name.out"
 env -u DISPLAY timeout 30 "$driver" --log "$log" >"$result" 2>"$out/$case_name.err"
+status=$?
 check "ends normally without a display" grep -qx 'exit 0' "$result"
+check "the process ended cleanly (status $status)" test "$status" -eq 0
 check "nothing shown" test "$(count_log '^created')" -eq 0
 check "nothing saved" nothing_saved
 

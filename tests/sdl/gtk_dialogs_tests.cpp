@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
+#include <clocale>
 #include <functional>
 #include <memory>
 #include <string>
@@ -425,6 +426,12 @@ TEST_F(GtkDialogsTest, WidgetsTakeTheirTemplateRectangles) {
   };
   EXPECT_EQ(dialogs.DialogBoxParamA(instance, 151, NoWindow, OuterProc, 0), 1);
   EXPECT_TRUE(checked);
+}
+
+// The show's trace prints numbers with the C library; a locale taken from the environment
+// (this test runs with LC_ALL=C.UTF-8) would be GTK's doing.
+TEST_F(GtkDialogsTest, TheToolkitLeavesTheProcessLocaleAlone) {
+  EXPECT_STREQ(std::setlocale(LC_ALL, nullptr), "C");
 }
 
 TEST_F(GtkDialogsTest, ATemplateWithAControlItCannotShowIsRefused) {
