@@ -115,27 +115,38 @@ uint32_t StyleValue(const std::string& names) {
     return value;
 }
 
+// Appends texts one after the other (chains of operator+ on strings trip a false
+// -Wrestrict warning of g++ 12 in optimised cross builds).
+template <class... Parts>
+void Add(std::string& out, const Parts&... parts) {
+    (out.append(parts), ...);
+}
+
 std::string DialogStatement(const DialogModel& dialog) {
+    using std::to_string;
     std::string out = dialog.comment;
-    out += std::to_string(dialog.id) + " DIALOGEX " + std::to_string(dialog.x) + ", " + std::to_string(dialog.y) +
-           ", " + std::to_string(dialog.cx) + ", " + std::to_string(dialog.cy) + "\n";
-    out += std::string("STYLE ") + dialog.styles + "\n";
-    out += std::string("EXSTYLE ") + dialog.exStyles + "\n";
-    out += std::string("CAPTION \"") + dialog.caption + "\"\n";
-    out += "FONT " + std::to_string(dialog.pointSize) + ", \"" + dialog.fontName + "\"\n";
-    out += "BEGIN\n";
+    Add(out, to_string(dialog.id), " DIALOGEX ", to_string(dialog.x), ", ", to_string(dialog.y), ", ",
+        to_string(dialog.cx), ", ", to_string(dialog.cy), "\n");
+    Add(out, "STYLE ", dialog.styles, "\n");
+    Add(out, "EXSTYLE ", dialog.exStyles, "\n");
+    Add(out, "CAPTION \"", dialog.caption, "\"\n");
+    Add(out, "FONT ", to_string(dialog.pointSize), ", \"", dialog.fontName, "\"\n");
+    Add(out, "BEGIN\n");
     for (const ControlModel& control : dialog.controls) {
-        const std::string text = control.text ? "\"" + std::string(control.text) + "\"" : std::to_string(control.bitmap);
-        out += "    CONTROL " + text + ",";
+        std::string text;
+        if (control.text) {
+            Add(text, "\"", control.text, "\"");
+        } else {
+            text = to_string(control.bitmap);
+        }
         // A long text keeps the rest of the statement on its own line.
-        out += text.size() > 60 ? "\n        " : " ";
-        out += std::string(control.idName) + ", \"" + control.className + "\", " + control.styles + ", " +
-               std::to_string(control.x) + ", " + std::to_string(control.y) + ", " + std::to_string(control.cx) +
-               ", " + std::to_string(control.cy);
-        if (control.exStyles) out += std::string(",\n        ") + control.exStyles;
-        out += "\n";
+        Add(out, "    CONTROL ", text, ",", text.size() > 60 ? "\n        " : " ");
+        Add(out, control.idName, ", \"", control.className, "\", ", control.styles, ", ", to_string(control.x), ", ",
+            to_string(control.y), ", ", to_string(control.cx), ", ", to_string(control.cy));
+        if (control.exStyles) Add(out, ",\n        ", control.exStyles);
+        Add(out, "\n");
     }
-    out += "END\n";
+    Add(out, "END\n");
     return out;
 }
 
@@ -207,7 +218,9 @@ std::vector<uint8_t> Dialog151Template() {
     out.Text(dialog.fontName);
     for (const ControlModel& control : dialog.controls) {
         out.AlignDword();
-        out.Dword(StyleValue(std::string("WS_CHILD | WS_VISIBLE | ") + control.styles));
+        std::string styles = "WS_CHILD | WS_VISIBLE | ";
+        styles += control.styles;
+        out.Dword(StyleValue(styles));
         out.Dword(control.exStyles ? StyleValue(control.exStyles) : 0);
         out.Word(static_cast<uint16_t>(control.x));
         out.Word(static_cast<uint16_t>(control.y));
