@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/sdl/termination.h"
+
 namespace nb {
 namespace {
 
@@ -62,6 +64,7 @@ SdlPlatform::SdlPlatform(SdlPlatformOptions options)
               SdlSystemOptions{options.windows.presentation == Presentation::FullScreen, stderr,
                                options.windows.presentation != Presentation::Embedded},
               link_.get()),
+      dialogs_(system_),
       platform_{graphics_, sound_, ChooseRegistry(registry_, overrides_, options),
                 system_, windows_, gdi_, dialogs_} {
   pacer_.SetEnabled(options.pacing);
@@ -70,6 +73,10 @@ SdlPlatform::SdlPlatform(SdlPlatformOptions options)
     pacer_.SetRefreshRate(mode.refresh_rate);
   }
   windows_.SetGlWindowQuery([this] { return graphics_.HardwareDeviceListed(); });
+  // A signal ends a dialog as Cancel does; GDK replaces the process's X error handler when
+  // GTK starts, and ours must come back (it never ends the program over a vanished window).
+  dialogs_.SetCancelRequest([] { return TerminationRequested(); });
+  if (link_) dialogs_.SetToolkitStarted([] { InstallXErrorHandler(); });
   windows_.SetVisibilityListener(
       [this](Window window, bool visible) { graphics_.WindowVisibility(window, visible); });
 }

@@ -2,9 +2,8 @@
 // signal handlers of its own), the program's own X connection and error handler, and
 // every adapter of this folder put together into one Platform record, with the registry
 // behind the command line's setting overrides.
-// The dialogs are NoDialogSystem until the GTK dialog system is built in; GTK is then
-// started by that system itself, when the first dialog is asked for (gtk_init_check), so
-// the show never loads it.
+// The dialogs are GTK's; GTK is started by the dialog system itself when the first dialog
+// is asked for (gtk_init_check), so the show never loads it.
 // Depends on every adapter of src/platform/sdl.
 #pragma once
 
@@ -16,7 +15,7 @@
 #include "platform/gl/frame_pacer.h"
 #include "platform/platform.h"
 #include "platform/sdl/key_file_registry.h"
-#include "platform/sdl/no_dialogs.h"
+#include "platform/sdl/gtk_dialogs.h"
 #include "platform/sdl/sdl_gdi.h"
 #include "platform/sdl/sdl_graphics.h"
 #include "platform/sdl/sdl_sound.h"
@@ -71,7 +70,7 @@ class SdlPlatform {
   KeyFileRegistry registry_;
   std::unique_ptr<SettingsOverrideRegistry> overrides_;
   SdlSystem system_;
-  NoDialogSystem dialogs_;
+  GtkDialogSystem dialogs_;
   Platform platform_;
 };
 
