@@ -1,71 +1,80 @@
 #!/usr/bin/env bash
-# The main job: prepares the machine, builds the release preset, then shows the fireworks
-# without a screen. With the headless renderer (tools/render) it renders a few seconds of a
-# show seeded from the clock to PNG frames; without it, it traces 3000 ticks of such a show
-# and prints a summary: the header, the start line, the last tick and the peak list lengths.
-#   scripts/run-main.sh [--seed S]
+# The main job: prepares the machine, builds the release preset, then shows the fireworks.
+# With a display (DISPLAY answers), it is the screensaver itself, full screen, until a key,
+# a click or a mouse move. Without one, the saver runs for ten seconds on a private Xvfb;
+# screenshots of it go to build/main-job/ and the frames per second are printed.
+#   scripts/run-main.sh [--seed S] [--headless]
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 jobs=${NIGHTBLOOM_JOBS:-2}
-seed=$(date +%s)
+seed=
+headless=0
 while [ $# -gt 0 ]; do
   case $1 in
     --seed)
       [[ "${2:-}" =~ ^[0-9]+$ ]] || { echo "run-main.sh: --seed needs a whole number" >&2; exit 2; }
       seed=$2; shift 2 ;;
-    *) echo "usage: scripts/run-main.sh [--seed S]" >&2; exit 2 ;;
+    --headless) headless=1; shift ;;
+    *) echo "usage: scripts/run-main.sh [--seed S] [--headless]" >&2; exit 2 ;;
   esac
 done
 out="$root/build/main-job"
 
 bash "$root/scripts/setup-debian.sh" </dev/null
 
-build="$root/build/release"
 cmake --preset release >/dev/null
-targets=(nightbloom-trace)
-[ -f "$root/tools/render/CMakeLists.txt" ] && targets+=(nightbloom-render)
-cmake --build --preset release -j "$jobs" --target "${targets[@]}"
+cmake --build --preset release -j "$jobs" --target nightbloom
+program="$root/build/release/src/platform/sdl/nightbloom"
+[ -n "$seed" ] && export NIGHTBLOOM_SEED=$seed
 
-render="$build/tools/render/nightbloom-render"
-trace="$build/tools/trace/nightbloom-trace"
-mkdir -p "$out"
-
-if [ -x "$render" ]; then
-  rm -rf "$out/frames"
-  mkdir -p "$out/frames"
-  echo "rendering seed $seed: 600 ticks, 120 frames of 640x480"
-  "$render" --seed "$seed" --ticks 600 --frames 120 --size 640x480 --out "$out/frames/frame.png"
-  count=$(find "$out/frames" -name '*.png' | wc -l)
-  if [ "$count" -eq 0 ]; then
-    echo "the renderer wrote no frames" >&2
-    exit 1
-  fi
-  echo "$count frames in $out/frames"
-  exit 0
+if [ $headless -eq 0 ] && [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+  echo "the saver on $DISPLAY: a key, a click or a mouse move ends it"
+  exec "$program" --fullscreen
 fi
 
-echo "tracing seed $seed: 3000 ticks (the headless renderer is not built yet)"
-"$trace" --seed "$seed" --ticks 3000 >"$out/trace.txt"
-echo "trace: $out/trace.txt ($(wc -l <"$out/trace.txt") lines)"
-grep -m 1 '^trace' "$out/trace.txt" || true
-grep -m 1 '^init' "$out/trace.txt" || true
-grep '^tick' "$out/trace.txt" | tail -n 1
-# Peak of every count printed on the tick lines (the running draw counter excluded).
-awk '
-  $1 == "tick" {
-    for (i = 3; i <= NF; i++) {
-      split($i, kv, "=")
-      if (kv[1] == "draws" || kv[2] !~ /^[0-9]+$/) continue
-      if (!(kv[1] in peak)) order[++n] = kv[1]
-      if (!(kv[1] in peak) || kv[2] + 0 > peak[kv[1]]) { peak[kv[1]] = kv[2] + 0; at[kv[1]] = $2 }
-    }
-  }
-  $1 == "launch" { launches++ }
-  $1 == "sound" { sounds++ }
-  END {
-    printf "peak list lengths:"
-    for (i = 1; i <= n; i++) printf " %s=%d (tick %s)", order[i], peak[order[i]], at[order[i]]
-    printf "\nlaunches=%d sounds=%d\n", launches, sounds
-  }' "$out/trace.txt"
+# No screen: a private X server of a common size, the saver on it, screenshots, statistics.
+rm -rf "$out"
+mkdir -p "$out/config"
+xvfb_pid= saver_pid=
+cleanup() {
+  if [ -n "$saver_pid" ] && kill -0 "$saver_pid" 2>/dev/null; then kill "$saver_pid"; wait "$saver_pid" 2>/dev/null || true; fi
+  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null || true; fi
+}
+trap cleanup EXIT
+display_file="$out/display"
+Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset 3>"$display_file" >"$out/xvfb.log" 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 1 100); do [ -s "$display_file" ] && break; sleep 0.1; done
+[ -s "$display_file" ] || { echo "Xvfb did not start (see $out/xvfb.log)" >&2; exit 1; }
+export DISPLAY=":$(tr -d '[:space:]' <"$display_file")"
+echo "no screen here: the saver runs for ten seconds on a private 1920x1080 Xvfb ($DISPLAY)"
+
+XDG_CONFIG_HOME="$out/config" SDL_AUDIODRIVER=dummy NIGHTBLOOM_STATS=1 \
+  "$program" --fullscreen >"$out/nightbloom.log" 2>&1 &
+saver_pid=$!
+start=$SECONDS
+# Screenshots are grabbed raw (quick, so that they cost the show little) and made PNG
+# files once it has ended.
+grabs=()
+for i in 1 2 3 4 5; do
+  while [ $((SECONDS - start)) -lt $((2 * i)) ]; do sleep 0.1; done
+  kill -0 "$saver_pid" 2>/dev/null || break
+  grab="$out/screen-$i.bmp"
+  import -display "$DISPLAY" -window root "$grab" 2>/dev/null && grabs+=("$grab")
+done
+if ! kill -0 "$saver_pid" 2>/dev/null; then
+  echo "the saver ended early:" >&2; cat "$out/nightbloom.log" >&2; exit 1
+fi
+kill -TERM "$saver_pid"
+wait "$saver_pid" || { echo "the saver failed:" >&2; cat "$out/nightbloom.log" >&2; exit 1; }
+saver_pid=
+shots=()
+for grab in "${grabs[@]}"; do
+  convert "$grab" "${grab%.bmp}.png" && rm -f "$grab" && shots+=("${grab%.bmp}.png")
+done
+echo "${#shots[@]} screenshots, one every two seconds:"
+printf '  %s\n' "${shots[@]}"
+grep -m 1 'frames per second' "$out/nightbloom.log" | sed 's/^nightbloom: /frames: /' || true
+[ ${#shots[@]} -gt 0 ]

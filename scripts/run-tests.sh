@@ -54,8 +54,10 @@ trap cleanup EXIT
 start_xvfb() {
   local display_file
   display_file=$(mktemp)
-  # -displayfd picks a free display number itself and writes it once the server accepts clients.
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" >"$logs/xvfb.log" 2>&1 &
+  # -displayfd picks a free display number itself and writes it once the server accepts clients;
+  # -noreset keeps it from resetting, and refusing connections meanwhile, whenever its last
+  # client leaves between two tests.
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$display_file" >"$logs/xvfb.log" 2>&1 &
   xvfb_pid=$!
   local waited=0
   while [ ! -s "$display_file" ] && [ $waited -lt 100 ]; do

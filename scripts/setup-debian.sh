@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Prepares a Debian 12 machine to build and test Nightbloom: native toolchain, mingw-w64 cross
 # compilers, Wine (32- and 64-bit, with 32-bit Mesa so that DirectDraw/Direct3D work under it),
-# Xvfb, the SDL2/GTK 3/GL/libpng development packages, and a private Wine prefix. Safe to run
+# Xvfb with xdotool and a window manager (openbox) for the desktop tests, the font the dialogs are
+# laid out in, the SDL2/GTK 3/GL/libpng development packages, and a private Wine prefix. Safe to run
 # again: it installs only what is missing, updates the package lists only when it has to
 # install, and never asks a question (CI runs it without a terminal).
 set -euo pipefail
@@ -14,7 +15,7 @@ packages=(
   mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   wine wine32:i386 wine64
   libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386
-  xvfb xauth x11-utils imagemagick
+  xvfb xauth x11-utils imagemagick xdotool openbox fonts-liberation python3 bc
   libsdl2-dev libsdl2-mixer-dev libgtk-3-dev libpng-dev
   libegl-dev libgl1-mesa-dev libgles-dev libegl-mesa0 libgl1-mesa-dri
 )
@@ -61,7 +62,7 @@ else
 fi
 
 for tool in cmake ctest g++ i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix \
-            i686-w64-mingw32-windres wine wineboot wineserver Xvfb xdpyinfo flock; do
+            i686-w64-mingw32-windres wine wineboot wineserver Xvfb xdpyinfo xdotool openbox flock; do
   command -v "$tool" >/dev/null 2>&1 || { echo "setup: '$tool' is still missing" >&2; exit 1; }
 done
 

@@ -38,6 +38,7 @@ TEST(AssetGenerator, EmbeddedBytesAreTheGeneratedFiles) {
         if (type == "ICON") name = "icon" + std::to_string(res.id) + ".ico";
         if (type == "WAV") name = "wave" + std::to_string(res.id) + ".wav";
         if (type == "BITMAP") name = (res.id == 400 ? "picture" : "tex") + std::to_string(res.id) + ".bmp";
+        if (type == "DIALOG") name = "dialog" + std::to_string(res.id) + ".dlg";
         const assets::AssetFile* match = nullptr;
         for (const auto& file : files) {
             if (file.name == name) match = &file;

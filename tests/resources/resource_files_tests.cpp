@@ -1,14 +1,18 @@
 // The embedded resource files: presence and lookup, the texture set's sizes,
 // brightest values and shapes, the picture and icon formats, and the waves'
-// headers and levels. Runs on every platform from the embedded copies.
+// headers and levels, the configuration dialog's template. Runs on every platform
+// from the embedded copies.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <utility>
 #include <vector>
 
+#include "platform/dialog.h"
+#include "platform/dialog_template.h"
 #include "resources/bmp24.h"
 #include "resources/embedded.h"
 
@@ -45,7 +49,8 @@ TEST(EmbeddedResources, EveryResourceOfTheSaverIsPresentAndLookupIsExact) {
     for (int id : bitmaps) EXPECT_NE(FindEmbeddedResource("BITMAP", id), nullptr) << id;
     for (int id = 200; id <= 205; ++id) EXPECT_NE(FindEmbeddedResource("WAV", id), nullptr) << id;
     EXPECT_NE(FindEmbeddedResource("ICON", 101), nullptr);
-    EXPECT_EQ(EmbeddedResources().size(), 14u);
+    EXPECT_NE(FindEmbeddedResource("DIALOG", 151), nullptr);
+    EXPECT_EQ(EmbeddedResources().size(), 15u);
 
     // Resource types compare like Windows' do: without regard to case.
     EXPECT_EQ(FindEmbeddedResource("wav", 203), FindEmbeddedResource("WAV", 203));
@@ -277,6 +282,69 @@ TEST(Waves, HeadersSizesAndLevels) {
         // No click when a voice starts or ends.
         EXPECT_LE(std::abs(samples.front()), 64);
         EXPECT_LE(std::abs(samples.back()), 64);
+    }
+}
+
+// The template the Linux program shows: what the resource compiler makes of the
+// script's statement, as a plain DLGTEMPLATE that the platform's template reader takes.
+TEST(Dialog151, EmbeddedTemplateHoldsTheConfigurationDialog) {
+    const EmbeddedResource* res = FindEmbeddedResource("DIALOG", 151);
+    ASSERT_NE(res, nullptr);
+    DialogTemplate dialog;
+    ASSERT_EQ(ParseDialogTemplate(res->data, res->size, &dialog), 0);
+    EXPECT_EQ(dialog.style, WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_ABSALIGN | DS_SETFONT);
+    EXPECT_EQ(dialog.exStyle, WS_EX_TOOLWINDOW);
+    EXPECT_EQ(dialog.x, 100);
+    EXPECT_EQ(dialog.y, 100);
+    EXPECT_EQ(dialog.cx, 169);
+    EXPECT_EQ(dialog.cy, 177);
+    EXPECT_EQ(dialog.className, "");
+    EXPECT_EQ(dialog.title, "Nightbloom Configuration");
+    EXPECT_EQ(dialog.pointSize, 8);
+    EXPECT_EQ(dialog.fontName, "MS Sans Serif");
+
+    struct Control {
+        int16_t id;
+        const char* cls;
+        const char* text;
+        uint16_t ordinal;
+        uint32_t style, exStyle;
+        int16_t x, y, cx, cy;
+    };
+    const uint32_t child = WS_CHILD | WS_VISIBLE;
+    const uint32_t combo = child | CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP;
+    const Control expected[] = {
+        {IDOK, "BUTTON", "OK", 0, child | BS_DEFPUSHBUTTON | WS_TABSTOP, 0, 112, 7, 50, 14},
+        {IDCANCEL, "BUTTON", "Cancel", 0, child | BS_PUSHBUTTON | WS_TABSTOP, 0, 112, 23, 50, 14},
+        {1009, "BUTTON", "Video Config", 0, child | BS_PUSHBUTTON | WS_TABSTOP,
+         WS_EX_STATICEDGE | WS_EX_DLGMODALFRAME, 112, 39, 50, 41},
+        {-1, "STATIC", "", 400, child | SS_BITMAP, 0, 7, 7, 101, 73},
+        {1010, "COMBOBOX", "", 0, combo, 0, 85, 91, 71, 47},
+        {-1, "BUTTON", "Options", 0, child | BS_GROUPBOX, 0, 7, 82, 155, 88},
+        {-1, "STATIC", "Number of Particles:", 0, child | SS_LEFT | WS_GROUP, 0, 15, 93, 64, 8},
+        {-1, "STATIC", "Amount of Smoke:", 0, child | SS_LEFT | WS_GROUP, 0, 16, 111, 59, 8},
+        {1012, "COMBOBOX", "", 0, combo, 0, 85, 108, 71, 40},
+        {1014, "BUTTON", "Use Sound", 0, child | BS_AUTOCHECKBOX | WS_TABSTOP, 0, 15, 127, 51, 10},
+        {-1, "STATIC",
+         "For best results, adjust the gamma on your 3D card so you can just barely see the unlit smoke left by "
+         "the fireworks.",
+         0, child | SS_LEFT | WS_GROUP, 0, 13, 141, 141, 25},
+    };
+    ASSERT_EQ(dialog.items.size(), std::size(expected));
+    for (size_t i = 0; i < dialog.items.size(); ++i) {
+        const DialogItemTemplate& item = dialog.items[i];
+        const Control& c = expected[i];
+        SCOPED_TRACE(i);
+        EXPECT_EQ(static_cast<int16_t>(item.id), c.id);
+        EXPECT_EQ(item.className, c.cls);
+        EXPECT_EQ(item.text, c.text);
+        EXPECT_EQ(item.textOrdinal, c.ordinal);
+        EXPECT_EQ(item.style, c.style);
+        EXPECT_EQ(item.exStyle, c.exStyle);
+        EXPECT_EQ(item.x, c.x);
+        EXPECT_EQ(item.y, c.y);
+        EXPECT_EQ(item.cx, c.cx);
+        EXPECT_EQ(item.cy, c.cy);
     }
 }
 

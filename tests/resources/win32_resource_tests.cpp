@@ -1,7 +1,8 @@
 // The resource script as Windows sees it: this test program links
 // resources/nightbloom.rc, and the loader must find every resource in it, with
 // the same bytes as the embedded copies, and the dialog template must hold the
-// configuration dialog's exact layout. Windows builds only (run under Wine).
+// configuration dialog's exact layout, the same as the embedded template that the
+// Linux program shows. Windows builds only (run under Wine).
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/dialog_template.h"
 #include "resources/embedded.h"
 
 namespace nb {
@@ -201,6 +203,57 @@ TEST(Win32Resources, ConfigurationDialogTemplateIsExact) {
         ASSERT_TRUE(r.ok);
     }
     EXPECT_EQ(lowest, 170);
+}
+
+// windres compiles the script's statement; the generator writes the embedded template
+// from the same description. Both must say the same thing, field by field.
+TEST(Win32Resources, ScriptDialogEqualsTheEmbeddedTemplate) {
+    HRSRC info = FindResourceA(Self(), MAKEINTRESOURCEA(151), MAKEINTRESOURCEA(5));  // RT_DIALOG
+    ASSERT_NE(info, nullptr);
+    const uint8_t* base = static_cast<const uint8_t*>(LockResource(LoadResource(Self(), info)));
+    ASSERT_NE(base, nullptr);
+    const EmbeddedResource* embedded = FindEmbeddedResource("DIALOG", 151);
+    ASSERT_NE(embedded, nullptr);
+    DialogTemplate plain;
+    ASSERT_EQ(ParseDialogTemplate(embedded->data, embedded->size, &plain), 0);
+
+    TemplateReader r{base, base + SizeofResource(Self(), info)};
+    r.Word();
+    r.Word();
+    r.Dword();
+    EXPECT_EQ(r.Dword(), plain.exStyle);
+    EXPECT_EQ(r.Dword(), plain.style);
+    ASSERT_EQ(r.Word(), plain.items.size());
+    EXPECT_EQ(r.Short(), plain.x);
+    EXPECT_EQ(r.Short(), plain.y);
+    EXPECT_EQ(r.Short(), plain.cx);
+    EXPECT_EQ(r.Short(), plain.cy);
+    EXPECT_EQ(r.NameOrOrdinal(), "");
+    EXPECT_EQ(r.NameOrOrdinal(), plain.className);
+    EXPECT_EQ(r.NameOrOrdinal(), plain.title);
+    EXPECT_EQ(r.Word(), plain.pointSize);
+    r.Word();
+    r.Word();
+    EXPECT_EQ(r.NameOrOrdinal(), plain.fontName);
+    for (const DialogItemTemplate& item : plain.items) {
+        SCOPED_TRACE(item.text);
+        r.AlignDword(base);
+        r.Dword();
+        EXPECT_EQ(r.Dword(), item.exStyle);
+        EXPECT_EQ(r.Dword(), item.style);
+        EXPECT_EQ(r.Short(), item.x);
+        EXPECT_EQ(r.Short(), item.y);
+        EXPECT_EQ(r.Short(), item.cx);
+        EXPECT_EQ(r.Short(), item.cy);
+        EXPECT_EQ(static_cast<int16_t>(r.Dword()), static_cast<int16_t>(item.id));
+        std::string cls = item.className;
+        for (char& c : cls) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        EXPECT_EQ(ClassName(r.NameOrOrdinal()), cls);
+        EXPECT_EQ(r.NameOrOrdinal(), item.textOrdinal ? Ordinal(item.textOrdinal) : item.text);
+        const uint16_t extra = r.Word();
+        r.p += extra;
+        ASSERT_TRUE(r.ok);
+    }
 }
 
 }  // namespace

@@ -47,6 +47,7 @@ std::vector<AssetFile> GenerateAssets() {
     }
     const std::string script = ResourceScript();
     files.push_back({"nightbloom.rc", std::vector<uint8_t>(script.begin(), script.end())});
+    files.push_back({"dialog151.dlg", Dialog151Template()});
     return files;
 }
 

@@ -15,7 +15,8 @@ struct AssetFile {
     std::vector<uint8_t> bytes;
 };
 
-// All files, in a fixed order: textures, picture, icon, waves, resource script.
+// All files, in a fixed order: textures, picture, icon, waves, resource script,
+// dialog 151's binary template.
 std::vector<AssetFile> GenerateAssets();
 
 // Writes every file into dir (which must exist). Returns 0, or -1 with a message

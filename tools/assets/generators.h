@@ -22,5 +22,7 @@ std::vector<IconImage> MakeIcon101();
 // id 200..205; 22050 Hz mono samples of the exact length the saver expects.
 std::vector<int16_t> MakeWave(int id);
 std::string ResourceScript();
+// Dialog 151 as a binary DLGTEMPLATE, from the same description as the script's.
+std::vector<uint8_t> Dialog151Template();
 
 }  // namespace nb::assets

@@ -1,4 +1,5 @@
-// The headless GL context over EGL's surfaceless platform.
+// The headless GL context over EGL's surfaceless platform, and the bookkeeping of which
+// context is current.
 // Depends on EGL and OpenGL (libEGL, libOpenGL through GLVND). Must not open any window
 // or display connection: it runs in tests and tools with no X server.
 #define GL_GLEXT_PROTOTYPES 1
@@ -11,22 +12,30 @@
 namespace nb {
 namespace {
 
+// Everything that draws runs on the program's one thread.
+GlContext* currentContext = nullptr;
+
 class HeadlessGlContext final : public GlContext {
  public:
   HeadlessGlContext(EGLDisplay display, EGLContext context)
       : display_(display), context_(context) {}
   ~HeadlessGlContext() override {
-    eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    ForgetGlContext(this);
     eglDestroyContext(display_, context_);
     // The display stays initialised: EGL counts nothing, and another context of this
     // process may still be using it.
   }
   bool MakeCurrent() override {
-    if (eglGetCurrentContext() == context_) return true;
-    return eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, context_) == EGL_TRUE;
+    return SwitchGlContext(this, [this] {
+      return eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, context_) == EGL_TRUE;
+    });
+  }
+  void ReleaseCurrent() override {
+    eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
   }
   // Nothing to show on: frames are read back from the render target instead.
   void Present(uint32_t, uint32_t, uint32_t) override {}
+  void SetWindow(Window) override {}
   std::string Renderer() const override { return renderer_; }
   bool IsSoftware() const override { return IsSoftwareRenderer(renderer_); }
 
@@ -39,6 +48,28 @@ class HeadlessGlContext final : public GlContext {
 };
 
 }  // namespace
+
+bool SwitchGlContext(GlContext* next, const std::function<bool()>& make) {
+  if (next && next == currentContext) return true;
+  ReleaseCurrentGlContext();
+  if (!next || !make()) return false;
+  currentContext = next;
+  return true;
+}
+
+void NoteGlContextCurrent(GlContext* context) { currentContext = context; }
+
+void ReleaseCurrentGlContext() {
+  GlContext* previous = currentContext;
+  currentContext = nullptr;
+  if (previous) previous->ReleaseCurrent();
+}
+
+void ForgetGlContext(GlContext* context) {
+  if (context && context == currentContext) ReleaseCurrentGlContext();
+}
+
+GlContext* CurrentGlContext() { return currentContext; }
 
 bool IsSoftwareRenderer(const std::string& renderer) {
   for (const char* name : {"llvmpipe", "softpipe", "swrast", "Software Rasterizer"}) {

@@ -3,11 +3,12 @@
 // surfaces in 16-bit formats, system-memory staging surfaces, a flip chain whose front
 // buffer goes to the context's Present, and read-back of any surface.
 // Depends on the graphics ports, gl_context.h and surface_dc.h. The objects are made
-// with CreateGlDirectDraw and owned through Ref like any port object; the GL context must
-// outlive every object of the driver (the driver keeps a shared pointer to it).
+// with CreateGlDirectDraw and owned through Ref like any port object; the GL contexts must
+// outlive every object of the driver (the driver keeps shared pointers to them).
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,7 +27,12 @@ struct GlDisplayMode {
 };
 
 struct GlDriverOptions {
+  // The context everything is made in, and where the software device's frames go.
   std::shared_ptr<GlContext> context;
+  // The context the hardware device renders in, made for the window of the exclusive
+  // display when that device is created (the window's own context); null: none can be
+  // made. Unset: the hardware device renders in `context` like the software one.
+  std::function<std::shared_ptr<GlContext>(Window window)> hardwareContext;
   // Where DrawSurface::GetDC gets its contexts; null: GetDC fails with DDERR_CANTCREATEDC.
   SurfaceDcBridge* dcBridge = nullptr;
   // The display modes offered (each at its depth); empty: a list of common sizes at 16

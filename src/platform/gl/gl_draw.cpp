@@ -141,18 +141,57 @@ const std::vector<GlDisplayMode>& DefaultModes() {
 
 }  // namespace
 
-GlDraw::GlDraw(const GlDriverOptions& options) : options_(options), mode_(options.desktop) {}
+GlDraw::GlDraw(const GlDriverOptions& options)
+    : options_(options), active_(options_.context.get()), mode_(options.desktop) {}
 
 GlDraw::~GlDraw() {
   for (GlSurface* orphan : orphans_) orphan->DeleteOrphan();
-  if (MakeCurrent()) {
-    for (uint32_t program : programs_) {
-      if (program) glDeleteProgram(program);
-    }
-    glDeleteBuffers(1, &vertexBuffer_);
-    glDeleteVertexArrays(1, &vertexArray_);
-    glDeleteSamplers(1, &sampler_);
+  if (MakeCurrent()) DeleteSharedGl();
+}
+
+void GlDraw::DeleteSharedGl() {
+  for (uint32_t& program : programs_) {
+    if (program) glDeleteProgram(program);
+    program = 0;
   }
+  glDeleteBuffers(1, &vertexBuffer_);
+  glDeleteVertexArrays(1, &vertexArray_);
+  glDeleteSamplers(1, &sampler_);
+  vertexBuffer_ = vertexArray_ = sampler_ = 0;
+}
+
+// GL objects cannot be shared between an EGL and a window-system context, so a move
+// copies: pixels are read in the old context and written again in the new one. It happens
+// once, when the display is built, before the first frame.
+bool GlDraw::MoveTo(GlContext* next) {
+  if (next == active_) return true;
+  FlushAll();
+  std::vector<GlPixelStore> pixels;
+  if (MakeCurrent()) {
+    for (GlSurface* surface : surfaces_) pixels.push_back(surface->DropGl());
+    DeleteSharedGl();
+  } else {
+    pixels.resize(surfaces_.size());
+  }
+  active_ = next;
+  bool ok = InitGl();
+  for (size_t i = 0; i < surfaces_.size(); ++i) {
+    if (!surfaces_[i]->RemakeGl(pixels[i])) ok = false;
+  }
+  return ok;
+}
+
+GlContext* GlDraw::ContextFor(const GUID& deviceGuid) {
+  if (!(deviceGuid == IID_IDirect3DHALDevice) || !options_.hardwareContext) {
+    return options_.context.get();
+  }
+  if (!hardware_) {
+    if (IsNone(window_)) return nullptr;
+    hardware_ = options_.hardwareContext(window_);
+    if (!hardware_) return nullptr;
+    hardware_->SetWindow(window_);
+  }
+  return hardware_.get();
 }
 
 uint32_t GlDraw::Program(int32_t mode, bool flat, bool affine) {
@@ -269,6 +308,8 @@ int32_t GlDraw::SetCooperativeLevel(Window window, uint32_t flags) {
   window_ = window;
   cooperativeFlags_ = flags;
   if (normal) mode_ = options_.desktop;  // leaving the exclusive display gives the mode back
+  options_.context->SetWindow(exclusive ? window : NoWindow);
+  if (hardware_) hardware_->SetWindow(exclusive ? window : NoWindow);
   return DD_OK;
 }
 
@@ -475,6 +516,14 @@ int32_t GlDraw::CreateDevice(const GUID& deviceGuid, DrawSurface* target, Device
   if (!KnowsDevice(deviceGuid)) return D3DERR_INVALID_DEVICE;
   auto* surface = dynamic_cast<GlSurface*>(target);
   if (!surface || surface->draw() != this || !surface->onGpu()) return DDERR_INVALIDPARAMS;
+  // The hardware device draws in the window's own context: the driver moves there with
+  // everything it has made, which only works while no device draws in the other one.
+  GlContext* wanted = ContextFor(deviceGuid);
+  if (!wanted) return D3DERR_INITFAILED;
+  if (wanted != active_) {
+    if (!devices_.empty()) return D3DERR_INITFAILED;
+    if (!MoveTo(wanted)) return D3DERR_INITFAILED;
+  }
   *out = new GlDevice(this, surface, deviceGuid);
   return DD_OK;
 }

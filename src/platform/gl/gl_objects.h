@@ -78,8 +78,9 @@ class GlDraw final : public GlObject<DirectDraw, Direct3D> {
   int32_t CreateViewport(Viewport3D** out) override;
 
   // ---- Driver side
-  bool MakeCurrent() { return options_.context->MakeCurrent(); }
-  GlContext& context() { return *options_.context; }
+  bool MakeCurrent() { return active_->MakeCurrent(); }
+  // The context drawing happens in now: the driver's own, or the hardware device's.
+  GlContext& context() { return *active_; }
   SurfaceDcBridge* dcBridge() const { return options_.dcBridge; }
   bool displayLost() const { return displayLost_; }
   const GlDisplayMode& mode() const { return mode_; }
@@ -109,8 +110,16 @@ class GlDraw final : public GlObject<DirectDraw, Direct3D> {
  private:
   ~GlDraw() override;
   std::vector<GlDisplayMode> Modes() const;
+  void DeleteSharedGl();
+  // Moves every GL object of the driver into next (surfaces keep their pixels) and draws
+  // there from now on. False when next refuses the shader or a surface.
+  bool MoveTo(GlContext* next);
+  // The context a device of that GUID renders in; null when it cannot be had.
+  GlContext* ContextFor(const GUID& deviceGuid);
 
   GlDriverOptions options_;
+  std::shared_ptr<GlContext> hardware_;
+  GlContext* active_;
   Window window_{};
   uint32_t cooperativeFlags_ = 0;
   GlDisplayMode mode_;
@@ -195,6 +204,11 @@ class GlSurface final : public GlObject<DrawSurface, Texture3D> {
   void WritePixels(const GlPixelStore& store);
   // Frees an orphaned back buffer when its driver goes: nothing can reach it any more.
   void DeleteOrphan() { delete this; }
+  // For a move to another context: reads the pixels a GPU surface holds (the store of the
+  // others is kept anyway) and deletes its GL objects, in the context current now.
+  GlPixelStore DropGl();
+  // Makes the GL objects again in the context current now and puts pixels back.
+  bool RemakeGl(const GlPixelStore& pixels);
 
  private:
   ~GlSurface() override;

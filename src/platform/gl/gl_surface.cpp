@@ -82,6 +82,24 @@ bool GlSurface::InitGl() {
   return true;
 }
 
+GlPixelStore GlSurface::DropGl() {
+  GlPixelStore pixels;
+  if (onGpu()) ReadPixels(&pixels);
+  glDeleteFramebuffers(1, &framebuffer_);
+  glDeleteTextures(1, &texture_);
+  framebuffer_ = 0;
+  texture_ = 0;
+  dirty_ = true;
+  return pixels;
+}
+
+bool GlSurface::RemakeGl(const GlPixelStore& pixels) {
+  if (kind_ == GlSurfaceKind::System) return true;
+  if (!InitGl()) return false;
+  if (onGpu() && pixels.size() > 0) WritePixels(pixels);
+  return true;
+}
+
 void GlSurface::AttachBack(GlSurface* back) {
   back_ = Ref<GlSurface>::Adopt(back);
   back->front_ = this;

@@ -1,0 +1,119 @@
+// nightbloom, the Linux program: reads its command line and environment, puts the SDL
+// platform together and runs the shell on it.
+// Depends on the shell and src/platform/sdl. The exit code is the shell's, 2 for a bad
+// command line or environment switch.
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "platform/sdl/program_args.h"
+#include "platform/sdl/sdl_platform.h"
+#include "platform/sdl/termination.h"
+#include "shell/run_switches.h"
+#include "shell/settings_store.h"
+#include "shell/shell.h"
+
+#ifndef NIGHTBLOOM_VERSION
+#define NIGHTBLOOM_VERSION "unknown"
+#endif
+
+namespace {
+
+using namespace nb;
+
+// An on/off switch of the environment: unset gives fallback; "0" and "1" only.
+bool ReadFlag(const char* name, int32_t fallback, int32_t* out) {
+  const char* text = std::getenv(name);
+  if (!text) {
+    *out = fallback;
+    return true;
+  }
+  const std::string value = text;
+  if (value != "0" && value != "1") {
+    std::fprintf(stderr, "nightbloom: %s must be 0 or 1, not '%s'\n", name, text);
+    return false;
+  }
+  *out = value == "1" ? 1 : 0;
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const ProgramArgs args = ParseProgramArgs(argc, argv);
+  switch (args.action) {
+    case ProgramAction::Help:
+      std::fputs(UsageText().c_str(), stdout);
+      return 0;
+    case ProgramAction::Version:
+      std::printf("nightbloom %s\n", NIGHTBLOOM_VERSION);
+      return 0;
+    case ProgramAction::Error:
+      std::fprintf(stderr, "nightbloom: %s\nTry 'nightbloom --help'.\n", args.error.c_str());
+      return 2;
+    case ProgramAction::Run:
+      break;
+  }
+
+  RunSwitches switches;
+  std::string error;
+  if (!ParseRunSwitches(std::getenv(seedSwitchName), std::getenv(traceSwitchName), &switches,
+                        &error)) {
+    std::fprintf(stderr, "nightbloom: %s\n", error.c_str());
+    return 2;
+  }
+  int32_t pacing = 1;
+  int32_t hardware = -1;
+  int32_t stats = 0;
+  if (!ReadFlag("NIGHTBLOOM_PACING", 1, &pacing) ||
+      !ReadFlag("NIGHTBLOOM_HARDWARE_DEVICE", -1, &hardware) ||
+      !ReadFlag("NIGHTBLOOM_STATS", 0, &stats)) {
+    return 2;
+  }
+
+  SdlPlatformOptions options;
+  options.windows.presentation = args.presentation;
+  options.pacing = pacing != 0;
+  options.hardwareDevice = hardware;
+  options.settingsKey = settingsKey;
+  if (args.useSound) options.overrides["E"] = *args.useSound;
+  if (args.particleLevel) options.overrides["F"] = *args.particleLevel;
+  if (args.smokeLevel) options.overrides["G"] = *args.smokeLevel;
+
+  InstallTerminationHandlers();
+  SdlPlatform platform(options);
+  if (!platform.video()) {
+    std::fprintf(stderr, "nightbloom: no display to show anything on (%s)\n",
+                 platform.videoError().c_str());
+  }
+  if (args.presentation == Presentation::Embedded && platform.video()) {
+    uint64_t host = args.embedWindow;
+    if (args.embedInRoot) {
+      // XScreenSaver names the window to draw in; without it, the root window it is.
+      const char* named = std::getenv("XSCREENSAVER_WINDOW");
+      if (!named || !ParseWindowNumber(named, &host)) host = platform.link() ? platform.link()->RootWindowId() : 0;
+    }
+    if (!platform.link() || !platform.link()->Exists(host)) {
+      std::fprintf(stderr, "nightbloom: there is no X window 0x%llx to draw in\n",
+                   static_cast<unsigned long long>(host));
+      return 2;
+    }
+    platform.windows().SetEmbedHost(host);
+  }
+
+  const int code = ShellMain(platform.ports(), Instance{0x400000}, args.commandLine.c_str(),
+                             switches);
+  if (stats) {
+    const FramePacer& pacer = platform.pacer();
+    const double seconds =
+        static_cast<double>(pacer.lastFrameAt() - pacer.firstFrameAt()) / 1e6;
+    const uint64_t frames = pacer.framesShown();
+    std::fprintf(stderr, "nightbloom: %llu frames in %.2f s: %.1f frames per second\n",
+                 static_cast<unsigned long long>(frames), seconds,
+                 frames > 1 && seconds > 0 ? static_cast<double>(frames - 1) / seconds : 0.0);
+    std::fputs("nightbloom: frames in each second:", stderr);
+    for (uint32_t count : pacer.framesEachSecond()) std::fprintf(stderr, " %u", count);
+    std::fputc('\n', stderr);
+  }
+  return code;
+}

@@ -1,0 +1,223 @@
+// The command-line parser of the Linux program. Depends on program_args.h.
+#include "platform/sdl/program_args.h"
+
+#include <cctype>
+
+namespace nb {
+namespace {
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+bool ParseLevel(const std::string& text, uint32_t* out) {
+  const std::string level = Lower(text);
+  if (level == "low") {
+    *out = 0;
+  } else if (level == "medium" || level == "med") {
+    *out = 1;
+  } else if (level == "high") {
+    *out = 2;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// The screensaver machinery's forms: a slash and any letter (the shell reads only the
+// first one), or a dash and one of the letters it knows, alone or with ':' and a number.
+bool IsWindowsForm(const std::string& arg) {
+  if (arg.size() < 2) return arg == "/";
+  if (arg[0] == '/') return true;
+  if (arg[0] != '-') return false;
+  const char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(arg[1])));
+  if (letter != 's' && letter != 'c' && letter != 'p' && letter != 'l' && letter != 'a') {
+    return false;
+  }
+  return arg.size() == 2 || arg[2] == ':';
+}
+
+bool TakesWindow(const std::string& form) {
+  if (form.size() < 2) return false;
+  const char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(form[1])));
+  return letter == 'p' || letter == 'l' || letter == 'c' || letter == 'a';
+}
+
+// "/p 0x1a" and "/p:0x1a" reach the shell as "/p 26": it reads decimal numbers only.
+std::string DecimalWindow(const std::string& text) {
+  uint64_t number = 0;
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X') &&
+      ParseWindowNumber(text, &number)) {
+    return std::to_string(number);
+  }
+  return text;
+}
+
+}  // namespace
+
+bool ParseWindowNumber(const std::string& text, uint64_t* out) {
+  size_t i = 0;
+  int base = 10;
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    base = 16;
+    i = 2;
+  }
+  if (i >= text.size()) return false;
+  uint64_t value = 0;
+  for (; i < text.size(); ++i) {
+    const int c = std::tolower(static_cast<unsigned char>(text[i]));
+    int digit;
+    if (c >= '0' && c <= '9') {
+      digit = c - '0';
+    } else if (base == 16 && c >= 'a' && c <= 'f') {
+      digit = c - 'a' + 10;
+    } else {
+      return false;
+    }
+    value = value * static_cast<uint64_t>(base) + static_cast<uint64_t>(digit);
+    if (value > 0xFFFFFFFFull) return false;
+  }
+  if (value == 0) return false;
+  *out = value;
+  return true;
+}
+
+ProgramArgs ParseProgramArgs(int argc, const char* const* argv) {
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i] ? argv[i] : "");
+  return ParseProgramArgs(args);
+}
+
+ProgramArgs ParseProgramArgs(const std::vector<std::string>& args) {
+  ProgramArgs result;
+  auto fail = [](std::string why) {
+    ProgramArgs failed;
+    failed.action = ProgramAction::Error;
+    failed.error = std::move(why);
+    return failed;
+  };
+  std::string mode;  // the option that chose the run, for conflicts
+  auto chooseMode = [&](const std::string& option) {
+    if (!mode.empty()) return false;
+    mode = option;
+    return true;
+  };
+
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    std::string name = arg;
+    std::string value;
+    bool inlineValue = false;
+    if (arg.rfind("--", 0) == 0) {
+      const size_t equals = arg.find('=');
+      if (equals != std::string::npos) {
+        name = arg.substr(0, equals);
+        value = arg.substr(equals + 1);
+        inlineValue = true;
+      }
+    }
+    auto needValue = [&](std::string* out) {
+      if (inlineValue) {
+        *out = value;
+        return true;
+      }
+      if (i + 1 >= args.size()) return false;
+      *out = args[++i];
+      return true;
+    };
+
+    if (name == "--help" || name == "-h") {
+      ProgramArgs help;
+      help.action = ProgramAction::Help;
+      return help;
+    }
+    if (name == "--version") {
+      ProgramArgs version;
+      version.action = ProgramAction::Version;
+      return version;
+    }
+    if (inlineValue && (name == "--fullscreen" || name == "--settings" || name == "--root" ||
+                        name == "--sound" || name == "--no-sound")) {
+      return fail("option " + name + " takes no value");
+    }
+    if (name == "--fullscreen" || name == "--settings") {
+      if (!chooseMode(name)) return fail(name + " cannot be combined with " + mode);
+      result.commandLine = name == "--fullscreen" ? "/s" : "/c";
+      result.presentation = Presentation::FullScreen;
+    } else if (name == "--window-id" || name == "-window-id") {
+      std::string text;
+      if (!needValue(&text)) return fail(name + " needs an X window number");
+      uint64_t window = 0;
+      if (!ParseWindowNumber(text, &window)) {
+        return fail("'" + text + "' is not an X window number (decimal or 0x hexadecimal)");
+      }
+      if (!chooseMode(name)) return fail(name + " cannot be combined with " + mode);
+      result.commandLine = "/s";
+      result.presentation = Presentation::Embedded;
+      result.embedWindow = window;
+    } else if (name == "--root" || name == "-root") {
+      if (!chooseMode(name)) return fail(name + " cannot be combined with " + mode);
+      result.commandLine = "/s";
+      result.presentation = Presentation::Embedded;
+      result.embedInRoot = true;
+    } else if (name == "--particles" || name == "--smoke") {
+      std::string text;
+      uint32_t level = 0;
+      if (!needValue(&text)) return fail(name + " needs low, medium or high");
+      if (!ParseLevel(text, &level)) {
+        return fail("'" + text + "' is not a level for " + name + " (low, medium or high)");
+      }
+      (name == "--particles" ? result.particleLevel : result.smokeLevel) = level;
+    } else if (name == "--sound" || name == "--no-sound") {
+      result.useSound = name == "--sound" ? 1u : 0u;
+    } else if (IsWindowsForm(arg)) {
+      if (!chooseMode(arg)) return fail("'" + arg + "' cannot be combined with " + mode);
+      result.presentation = Presentation::FullScreen;
+      const size_t colon = arg.find(':');
+      if (TakesWindow(arg) && colon != std::string::npos) {
+        result.commandLine = arg.substr(0, colon + 1) + DecimalWindow(arg.substr(colon + 1));
+      } else {
+        result.commandLine = arg;
+      }
+      // The window number of /p N, /l N, /c N and /a N may follow as its own word.
+      if (TakesWindow(arg) && colon == std::string::npos && i + 1 < args.size() &&
+          !args[i + 1].empty() && args[i + 1][0] != '-' && args[i + 1][0] != '/') {
+        result.commandLine += " " + DecimalWindow(args[++i]);
+      }
+    } else {
+      return fail("unknown option '" + arg + "'");
+    }
+  }
+  if (mode.empty()) {
+    result.commandLine = "/s";
+    result.presentation = Presentation::Window;
+  }
+  return result;
+}
+
+std::string UsageText() {
+  return "usage: nightbloom [OPTION]...\n"
+         "Fireworks. Without options the show runs in a window (close it, or press Esc or q).\n"
+         "\n"
+         "  --fullscreen            the screensaver: full screen until a key, a click or a\n"
+         "                          mouse move (same as /s)\n"
+         "  --settings              the settings dialog (same as /c)\n"
+         "  --window-id ID          draw the show into the existing X window ID (decimal or\n"
+         "                          0x hexadecimal; also -window-id, as XScreenSaver passes it)\n"
+         "  --root                  draw into XSCREENSAVER_WINDOW, or the root window\n"
+         "  --particles LEVEL       number of particles for this run: low, medium or high\n"
+         "  --smoke LEVEL           amount of smoke for this run: low, medium or high\n"
+         "  --sound, --no-sound     sound on or off for this run\n"
+         "  --help                  this text\n"
+         "  --version               the version\n"
+         "\n"
+         "The screensaver machinery's forms work too: /s, /c, /c:N, /p N (preview inside X\n"
+         "window N), /a.\n"
+         "Environment: NIGHTBLOOM_SEED=S replays the show of seed S; NIGHTBLOOM_TRACE=FILE\n"
+         "writes its trace; NIGHTBLOOM_PACING=0 draws frames as fast as they come;\n"
+         "NIGHTBLOOM_HARDWARE_DEVICE=1 offers the hardware device even on a software renderer.\n"
+         "Settings are kept in $XDG_CONFIG_HOME/nightbloom/registry.ini.\n";
+}
+
+}  // namespace nb

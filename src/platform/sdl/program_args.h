@@ -1,0 +1,55 @@
+// The command line of the Linux program: the screensaver machinery's forms (/s, /c, /c:N,
+// /p N, /l N, /a), which go to the shell as they are (a hexadecimal window number turned
+// into decimal, the way the shell reads it), and the Linux forms: nothing (the show in an
+// ordinary window), --fullscreen, --settings, --window-id ID / -window-id ID, --root /
+// -root (XScreenSaver's), the overrides --particles / --smoke low|medium|high and --sound /
+// --no-sound, --help and --version.
+// Depends on the standard library only: no platform header, no I/O. A fuzz target reads
+// arbitrary argument vectors through ParseProgramArgs.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace nb {
+
+enum class ProgramAction {
+  Run,      // start the shell with commandLine
+  Help,     // print UsageText() and exit 0
+  Version,  // print the version and exit 0
+  Error,    // print error (and the usage hint) and exit 2
+};
+
+enum class Presentation {
+  Window,      // an ordinary resizable window, ended by its close box, Esc or q
+  FullScreen,  // the screensaver machinery's run: full screen, input rules of the saver
+  Embedded,    // inside an existing X window (embedWindow, or the root / XSCREENSAVER_WINDOW)
+};
+
+struct ProgramArgs {
+  ProgramAction action = ProgramAction::Run;
+  std::string error;          // for ProgramAction::Error: one line, without the program name
+  std::string commandLine;    // what the shell parses
+  Presentation presentation = Presentation::Window;
+  uint64_t embedWindow = 0;   // Embedded: the X window; 0 with embedInRoot
+  bool embedInRoot = false;   // --root: XSCREENSAVER_WINDOW when set, else the root window
+  // Overrides of the stored settings for this run (not saved): 0/1 sound, levels 0..2.
+  std::optional<uint32_t> useSound;
+  std::optional<uint32_t> particleLevel;
+  std::optional<uint32_t> smokeLevel;
+};
+
+// Reads argv[1..argc-1]. Never fails other than by returning ProgramAction::Error.
+ProgramArgs ParseProgramArgs(int argc, const char* const* argv);
+ProgramArgs ParseProgramArgs(const std::vector<std::string>& args);
+
+// A window number as X tools print them: decimal, or hexadecimal with 0x. False for
+// anything else, for 0 and for values beyond 32 bits.
+bool ParseWindowNumber(const std::string& text, uint64_t* out);
+
+// The text of --help (several lines, ending in a line feed).
+std::string UsageText();
+
+}  // namespace nb

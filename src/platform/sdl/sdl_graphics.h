@@ -1,0 +1,83 @@
+// The graphics port of the Linux program: one DirectDraw driver per SDL display (the first
+// is the primary display driver, with the null GUID), each the OpenGL device of
+// src/platform/gl with the modes of display_modes.h. Its devices:
+//  - "RGB Emulation", the software device: renders with Mesa's software rasterizer on the
+//    headless EGL context (shared by all drivers), and each finished frame is read back
+//    and copied into the window;
+//  - "Direct3D HAL", the hardware device: renders in the window's own GL context with the
+//    system's OpenGL and draws the frame into the window itself, waiting for the vertical
+//    retrace where the driver offers it. Listed only when that OpenGL is not a software
+//    rasterizer, or when NIGHTBLOOM_HARDWARE_DEVICE=1 asks for it anyway (tests run its
+//    path on Xvfb that way).
+// Both show frames letterboxed (the mode's aspect kept, black bars) and paced by the
+// FramePacer. A window that is hidden, minimized or gone makes the driver's display lost
+// (surfaces restored once it is back), as an exclusive display is lost on the platform.
+// Depends on sdl_window.h, the GL device and SDL's GL functions.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/gl/frame_pacer.h"
+#include "platform/gl/gl_context.h"
+#include "platform/gl/gl_device.h"
+#include "platform/gl/memory_gdi.h"
+#include "platform/graphics.h"
+#include "platform/sdl/sdl_window.h"
+
+namespace nb {
+
+struct SdlGraphicsOptions {
+  // 1: list the hardware device whatever the renderer; 0: never; -1: when the system's
+  // OpenGL is not a software rasterizer.
+  int32_t hardwareDevice = -1;
+};
+
+// The GUID of the driver of SDL display index (not used for the primary display, whose
+// driver has none).
+GUID DisplayDriverGuid(int32_t display);
+
+class SdlGraphicsSystem final : public GraphicsSystem {
+ public:
+  SdlGraphicsSystem(SdlWindowSystem& windows, MemoryGdi& bridge, FramePacer& pacer,
+                    SdlGraphicsOptions options);
+  ~SdlGraphicsSystem();
+  SdlGraphicsSystem(const SdlGraphicsSystem&) = delete;
+  SdlGraphicsSystem& operator=(const SdlGraphicsSystem&) = delete;
+
+  // Whether the hardware device is offered (the system's OpenGL is looked at once).
+  bool HardwareDeviceListed();
+  // GL_RENDERER of the system's OpenGL in a window ("" when there is none) and of the
+  // headless context ("" before it exists), for reports.
+  const std::string& windowRenderer();
+  std::string headlessRenderer() const;
+  // A window's visibility changed: the displays shown in it are lost or back.
+  void WindowVisibility(Window window, bool visible);
+
+  bool IsDirectDrawLoaded() override;
+  int32_t DirectDrawEnumerateExA(DDENUMCALLBACKEXA callback, void* context,
+                                 uint32_t flags) override;
+  int32_t DirectDrawCreate(const GUID* driver, Unknown** out) override;
+
+ private:
+  class Presenter;
+  class WindowContext;
+  std::shared_ptr<GlContext> Headless();
+  std::shared_ptr<GlContext> MakeWindowContext(Window window);
+  void Forget(Presenter* presenter);
+
+  SdlWindowSystem& windows_;
+  MemoryGdi& bridge_;
+  FramePacer& pacer_;
+  SdlGraphicsOptions options_;
+  std::shared_ptr<GlContext> headless_;
+  bool headlessFailed_ = false;
+  int32_t hardwareListed_ = -1;  // -1: not looked at yet
+  std::string windowRenderer_;
+  bool windowRendererLooked_ = false;
+  std::vector<Presenter*> presenters_;
+};
+
+}  // namespace nb

@@ -1,0 +1,86 @@
+// Putting the Linux platform together. Depends on sdl_platform.h and SDL2.
+#include "platform/sdl/sdl_platform.h"
+
+#include <SDL2/SDL.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/sdl/termination.h"
+
+namespace nb {
+namespace {
+
+Registry& ChooseRegistry(KeyFileRegistry& stored,
+                         std::unique_ptr<SettingsOverrideRegistry>& overrides,
+                         const SdlPlatformOptions& options) {
+  if (options.overrides.empty()) return stored;
+  overrides = std::make_unique<SettingsOverrideRegistry>(stored, options.settingsKey,
+                                                         options.overrides);
+  return *overrides;
+}
+
+}  // namespace
+
+SdlPlatform::Session::Session() {
+  // The program ends on its own signals (termination.h); SDL must not take them.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  // Window framebuffers straight through X (shared memory), not through a GL renderer.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  // The desktop's screensaver is held off only while the full-screen show runs.
+  SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+  // A full-screen show that loses the focus stays where it is.
+  SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+  SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+  // The first click on the show counts, whether or not its window had the focus.
+  SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+  // X it is (XScreenSaver, the preview's window numbers, XWayland on a Wayland desktop):
+  // left to itself, SDL may settle on its off-screen driver, which shows nothing. The
+  // variable still chooses another, as tests do with the dummy driver.
+  if (!std::getenv("SDL_VIDEODRIVER")) SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+  if (SDL_Init(SDL_INIT_VIDEO) == 0) {
+    video = true;
+    if (std::strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0) InstallXErrorHandler();
+  } else {
+    error = SDL_GetError();
+    SDL_Init(0);  // timers still count
+  }
+}
+
+SdlPlatform::Session::~Session() { SDL_Quit(); }
+
+SdlPlatform::SdlPlatform(SdlPlatformOptions options)
+    : link_(session_.video && std::strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0
+                ? XLink::Open()
+                : nullptr),
+      pacer_(MakeSystemFramePacer()),
+      windows_(session_.video, link_.get(), pacer_, options.windows),
+      gdi_(windows_),
+      graphics_(windows_, gdi_.memory(), pacer_, SdlGraphicsOptions{options.hardwareDevice}),
+      registry_(options.registryPath.empty() ? KeyFileRegistry::DefaultPath()
+                                             : options.registryPath,
+                stderr),
+      system_(session_.video, gdi_,
+              SdlSystemOptions{options.windows.presentation == Presentation::FullScreen, stderr,
+                               options.windows.presentation != Presentation::Embedded},
+              link_.get()),
+      dialogs_(system_),
+      platform_{graphics_, sound_, ChooseRegistry(registry_, overrides_, options),
+                system_, windows_, gdi_, dialogs_} {
+  pacer_.SetEnabled(options.pacing);
+  SDL_DisplayMode mode{};
+  if (session_.video && SDL_GetCurrentDisplayMode(0, &mode) == 0) {
+    pacer_.SetRefreshRate(mode.refresh_rate);
+  }
+  windows_.SetGlWindowQuery([this] { return graphics_.HardwareDeviceListed(); });
+  // A signal ends a dialog as Cancel does; GDK replaces the process's X error handler when
+  // GTK starts, and ours must come back (it never ends the program over a vanished window).
+  dialogs_.SetCancelRequest([] { return TerminationRequested(); });
+  if (link_) dialogs_.SetToolkitStarted([] { InstallXErrorHandler(); });
+  windows_.SetVisibilityListener(
+      [this](Window window, bool visible) { graphics_.WindowVisibility(window, visible); });
+}
+
+SdlPlatform::~SdlPlatform() = default;
+
+}  // namespace nb

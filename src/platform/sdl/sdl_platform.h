@@ -1,0 +1,77 @@
+// The Linux program's platform: SDL2 (video with its hints set for a screensaver, no
+// signal handlers of its own), the program's own X connection and error handler, and
+// every adapter of this folder put together into one Platform record, with the registry
+// behind the command line's setting overrides.
+// The dialogs are GTK's; GTK is started by the dialog system itself when the first dialog
+// is asked for (gtk_init_check), so the show never loads it.
+// Depends on every adapter of src/platform/sdl.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "platform/gl/frame_pacer.h"
+#include "platform/platform.h"
+#include "platform/sdl/key_file_registry.h"
+#include "platform/sdl/gtk_dialogs.h"
+#include "platform/sdl/sdl_gdi.h"
+#include "platform/sdl/sdl_graphics.h"
+#include "platform/sdl/sdl_sound.h"
+#include "platform/sdl/sdl_system.h"
+#include "platform/sdl/sdl_window.h"
+#include "platform/sdl/settings_override.h"
+#include "platform/sdl/x_link.h"
+
+namespace nb {
+
+struct SdlPlatformOptions {
+  SdlWindowOptions windows;
+  bool pacing = true;           // false: frames as fast as they come (for measurements)
+  int32_t hardwareDevice = -1;  // see SdlGraphicsOptions
+  std::string registryPath;     // empty: KeyFileRegistry::DefaultPath()
+  std::string settingsKey;      // the key whose values overrides answer
+  std::map<std::string, uint32_t> overrides;  // value name -> number, for this run only
+};
+
+class SdlPlatform {
+ public:
+  explicit SdlPlatform(SdlPlatformOptions options);
+  ~SdlPlatform();
+  SdlPlatform(const SdlPlatform&) = delete;
+  SdlPlatform& operator=(const SdlPlatform&) = delete;
+
+  // Whether SDL's video came up; why not when it did not.
+  bool video() const { return session_.video; }
+  const std::string& videoError() const { return session_.error; }
+  Platform& ports() { return platform_; }
+  XLink* link() { return link_.get(); }
+  SdlWindowSystem& windows() { return windows_; }
+  SdlGraphicsSystem& graphics() { return graphics_; }
+  KeyFileRegistry& registry() { return registry_; }
+  FramePacer& pacer() { return pacer_; }
+
+ private:
+  // SDL itself: started first and quit last, after every adapter has let go of it.
+  struct Session {
+    Session();
+    ~Session();
+    bool video = false;
+    std::string error;
+  };
+  Session session_;
+  std::unique_ptr<XLink> link_;
+  FramePacer pacer_;
+  SdlWindowSystem windows_;
+  SdlGdi gdi_;
+  SdlGraphicsSystem graphics_;
+  SdlSoundSystem sound_;
+  KeyFileRegistry registry_;
+  std::unique_ptr<SettingsOverrideRegistry> overrides_;
+  SdlSystem system_;
+  GtkDialogSystem dialogs_;
+  Platform platform_;
+};
+
+}  // namespace nb

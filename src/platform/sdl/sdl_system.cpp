@@ -1,0 +1,137 @@
+// The SDL system port. Depends on sdl_system.h, SDL2 and the embedded resources.
+#include "platform/sdl/sdl_system.h"
+
+#include <SDL2/SDL.h>
+
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "resources/bmp24.h"
+#include "resources/embedded.h"
+
+namespace nb {
+
+SdlSystem::SdlSystem(bool video, SdlGdi& gdi, SdlSystemOptions options, XLink* link)
+    : video_(video), gdi_(gdi), link_(link), options_(options) {}
+
+uint32_t SdlSystem::timeGetTime() { return SDL_GetTicks(); }
+
+uint32_t SdlSystem::GetCalendarTime() { return static_cast<uint32_t>(std::time(nullptr)); }
+
+// SDL's clock counts milliseconds on every system; there is no resolution to ask for.
+uint32_t SdlSystem::timeBeginPeriod(uint32_t periodMs) {
+  if (periodMs == 0) return TIMERR_NOCANDO;
+  ++periods_;
+  return TIMERR_NOERROR;
+}
+
+uint32_t SdlSystem::timeEndPeriod(uint32_t periodMs) {
+  if (periodMs == 0 || periods_ == 0) return TIMERR_NOCANDO;
+  --periods_;
+  return TIMERR_NOERROR;
+}
+
+void SdlSystem::ApplyCursor() {
+  if (video_) SDL_ShowCursor(cursorCount_ >= 0 && cursorShape_ ? SDL_ENABLE : SDL_DISABLE);
+}
+
+int32_t SdlSystem::ShowCursor(bool show) {
+  cursorCount_ += show ? 1 : -1;
+  ApplyCursor();
+  return cursorCount_;
+}
+
+Cursor SdlSystem::SetCursor(Cursor cursor) {
+  const Cursor previous = cursorShape_ ? Cursor{1} : NoCursor;
+  cursorShape_ = cursor != NoCursor;
+  ApplyCursor();
+  return previous;
+}
+
+bool SdlSystem::GetCursorPos(POINT* out) {
+  if (!out || !video_) return false;
+  int32_t x = 0;
+  int32_t y = 0;
+  if (!link_ || !link_->PointerPosition(&x, &y)) SDL_GetGlobalMouseState(&x, &y);
+  *out = POINT{x, y};
+  return true;
+}
+
+int32_t SdlSystem::GetSystemMetrics(int32_t index) {
+  SDL_Rect bounds{};
+  if (!video_ || SDL_GetDisplayBounds(0, &bounds) != 0) return 0;
+  if (index == SM_CXSCREEN) return bounds.w;
+  if (index == SM_CYSCREEN) return bounds.h;
+  return 0;
+}
+
+bool SdlSystem::SystemParametersInfoA(uint32_t action, uint32_t param, void* data, uint32_t) {
+  if (action != SPI_SCREENSAVERRUNNING) return false;
+  if (data) *static_cast<uint32_t*>(data) = running_ ? 1 : 0;
+  running_ = param != 0;
+  if (video_ && options_.holdOffScreenSaver) {
+    if (running_) {
+      SDL_DisableScreenSaver();
+    } else {
+      SDL_EnableScreenSaver();
+    }
+  }
+  return true;
+}
+
+int32_t SdlSystem::MessageBoxA(Window, const char* text, const char* caption, uint32_t type) {
+  const std::string body = text ? text : "";
+  const std::string title = caption ? caption : "";
+  if (options_.messages) {
+    std::fprintf(options_.messages, "%s: %s\n", title.c_str(), body.c_str());
+    std::fflush(options_.messages);
+  }
+  if (!video_ || !options_.messageBoxes) return 0;  // nobody could click it
+  const uint32_t icon = type & 0xF0;
+  const Uint32 flags = icon == MB_ICONERROR ? SDL_MESSAGEBOX_ERROR
+                       : icon == MB_ICONEXCLAMATION ? SDL_MESSAGEBOX_WARNING
+                                                    : SDL_MESSAGEBOX_INFORMATION;
+  // The box must be seen: the cursor may have been hidden for the show.
+  SDL_ShowCursor(SDL_ENABLE);
+  const int shown = SDL_ShowSimpleMessageBox(flags, title.c_str(), body.c_str(), nullptr);
+  ApplyCursor();
+  return shown == 0 ? IDOK : 0;
+}
+
+bool SdlSystem::GetVersionExA(OSVERSIONINFOA* info) {
+  if (!info || info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA)) return false;
+  std::memset(info, 0, sizeof(*info));
+  info->dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
+  info->dwMajorVersion = 5;
+  info->dwMinorVersion = 0;
+  info->dwBuildNumber = 2195;
+  // An NT-type system: the saver ends on input without asking for a password.
+  info->dwPlatformId = VER_PLATFORM_WIN32_NT;
+  return true;
+}
+
+ProviderCall SdlSystem::VerifyScreenSavePwd(Window, int32_t*) { return ProviderCall::NoLibrary; }
+
+ProviderCall SdlSystem::PwdChangePasswordA(const char*, Window) { return ProviderCall::NoLibrary; }
+
+ResourceData SdlSystem::FindResourceData(const char* type, uint32_t id) {
+  const EmbeddedResource* resource = FindEmbeddedResource(type, static_cast<int>(id));
+  if (!resource) return {nullptr, 0};
+  return {resource->data, resource->size};
+}
+
+Bitmap SdlSystem::LoadBitmapA(uint32_t id) { return LoadImageA(id, LR_DEFAULTCOLOR); }
+
+Bitmap SdlSystem::LoadImageA(uint32_t id, uint32_t) {
+  const EmbeddedResource* resource = FindEmbeddedResource("BITMAP", static_cast<int>(id));
+  if (!resource) return NoBitmap;
+  uint32_t width = 0;
+  uint32_t height = 0;
+  std::vector<uint8_t> rgb;
+  if (DecodeBmp24(resource->data, resource->size, &width, &height, &rgb) != 0) return NoBitmap;
+  return gdi_.memory().CreateDib(width, height, rgb.data());
+}
+
+}  // namespace nb

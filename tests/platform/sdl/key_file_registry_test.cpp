@@ -1,0 +1,248 @@
+// The key-file registry on a real file: what is written is read back by a new instance
+// with exact types and sizes, names match without regard to case, writing is atomic, and a
+// damaged file reads as no values, is kept as .bad with a warning and is replaced by a
+// valid file at the next save; a file that cannot be read is never overwritten.
+#include "platform/sdl/key_file_registry.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+constexpr const char* kKey = "Software\\Lumenfold Software\\Nightbloom";
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void WriteFile(const fs::path& path, const std::string& text) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+class KeyFileRegistryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/nb-registry-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+    file_ = dir_ / "nightbloom" / "registry.ini";
+    warnings_ = std::tmpfile();
+  }
+  void TearDown() override {
+    std::fclose(warnings_);
+    std::error_code ignored;
+    fs::permissions(dir_, fs::perms::owner_all, ignored);
+    fs::remove_all(dir_, ignored);
+  }
+  std::string Warnings() {
+    std::fflush(warnings_);
+    std::rewind(warnings_);
+    std::string text;
+    char buffer[512];
+    while (std::fgets(buffer, sizeof(buffer), warnings_)) text += buffer;
+    return text;
+  }
+
+  fs::path dir_;
+  fs::path file_;
+  std::FILE* warnings_ = nullptr;
+};
+
+TEST_F(KeyFileRegistryTest, NothingStoredKeyMissingAndNoFileMade) {
+  nb::KeyFileRegistry registry(file_.string(), warnings_);
+  nb::RegKey key{};
+  EXPECT_EQ(registry.RegOpenKeyExA(nb::HKEY_CURRENT_USER, kKey, 0, nb::KEY_ALL_ACCESS, &key),
+            nb::ERROR_FILE_NOT_FOUND);
+  EXPECT_FALSE(fs::exists(file_));
+  EXPECT_TRUE(Warnings().empty());
+}
+
+TEST_F(KeyFileRegistryTest, WrittenValuesComeBackExactlyInANewProcess) {
+  {
+    nb::KeyFileRegistry registry(file_.string(), warnings_);
+    nb::RegKey key{};
+    uint32_t disposition = 0;
+    ASSERT_EQ(registry.RegCreateKeyExA(nb::HKEY_CURRENT_USER, kKey, 0, nb::KEY_ALL_ACCESS, &key,
+                                       &disposition),
+              nb::ERROR_SUCCESS);
+    EXPECT_EQ(disposition, nb::REG_CREATED_NEW_KEY);
+    const uint32_t level = 1;
+    ASSERT_EQ(registry.RegSetValueExA(key, "F", nb::REG_DWORD,
+                                      reinterpret_cast<const uint8_t*>(&level), 4),
+              nb::ERROR_SUCCESS);
+    char field[40] = "640 x 480 x 16";
+    ASSERT_EQ(registry.RegSetValueExA(key, "D", nb::REG_SZ, reinterpret_cast<uint8_t*>(field), 40),
+              nb::ERROR_SUCCESS);
+    EXPECT_FALSE(fs::exists(file_)) << "written when the key is closed";
+    ASSERT_EQ(registry.RegCloseKey(key), nb::ERROR_SUCCESS);
+    EXPECT_TRUE(fs::exists(file_));
+  }
+  // Only the file itself: no temporary file left beside it.
+  EXPECT_EQ(std::distance(fs::directory_iterator(file_.parent_path()), fs::directory_iterator()), 1);
+  EXPECT_EQ((fs::status(file_.parent_path()).permissions() & fs::perms::all), fs::perms::owner_all);
+
+  nb::KeyFileRegistry again(file_.string(), warnings_);
+  nb::RegKey key{};
+  ASSERT_EQ(again.RegOpenKeyExA(nb::HKEY_CURRENT_USER, "software\\LUMENFOLD software\\nightbloom", 0,
+                                nb::KEY_ALL_ACCESS, &key),
+            nb::ERROR_SUCCESS);
+  uint32_t type = 0;
+  uint32_t size = 0;
+  ASSERT_EQ(again.RegQueryValueExA(key, "d", &type, nullptr, &size), nb::ERROR_SUCCESS);
+  EXPECT_EQ(type, nb::REG_SZ);
+  EXPECT_EQ(size, 40u);  // terminator and padding kept
+  uint8_t field[40];
+  size = 39;
+  EXPECT_EQ(again.RegQueryValueExA(key, "D", &type, field, &size), nb::ERROR_MORE_DATA);
+  EXPECT_EQ(size, 40u);
+  size = 40;
+  ASSERT_EQ(again.RegQueryValueExA(key, "D", &type, field, &size), nb::ERROR_SUCCESS);
+  EXPECT_STREQ(reinterpret_cast<char*>(field), "640 x 480 x 16");
+  uint32_t level = 0;
+  size = 4;
+  ASSERT_EQ(again.RegQueryValueExA(key, "F", &type, reinterpret_cast<uint8_t*>(&level), &size),
+            nb::ERROR_SUCCESS);
+  EXPECT_EQ(type, nb::REG_DWORD);
+  EXPECT_EQ(level, 1u);
+  EXPECT_EQ(again.RegQueryValueExA(key, "E", &type, reinterpret_cast<uint8_t*>(&level), &size),
+            nb::ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(again.RegCloseKey(key), nb::ERROR_SUCCESS);
+  EXPECT_EQ(again.RegCloseKey(key), nb::ERROR_INVALID_HANDLE);
+}
+
+TEST_F(KeyFileRegistryTest, KeysBelowOpenKeysAndParentsOfStoredKeys) {
+  nb::KeyFileRegistry registry(file_.string(), warnings_);
+  nb::RegKey software{};
+  ASSERT_EQ(registry.RegCreateKeyExA(nb::HKEY_CURRENT_USER, "Software", 0, nb::KEY_ALL_ACCESS,
+                                     &software, nullptr),
+            nb::ERROR_SUCCESS);
+  nb::RegKey nested{};
+  uint32_t disposition = 0;
+  ASSERT_EQ(registry.RegCreateKeyExA(software, "Lumenfold Software\\Nightbloom", 0,
+                                     nb::KEY_ALL_ACCESS, &nested, &disposition),
+            nb::ERROR_SUCCESS);
+  EXPECT_EQ(disposition, nb::REG_CREATED_NEW_KEY);
+  registry.RegCloseKey(nested);
+  nb::RegKey parent{};
+  EXPECT_EQ(registry.RegOpenKeyExA(nb::HKEY_CURRENT_USER, "Software\\Lumenfold Software", 0,
+                                   nb::KEY_ALL_ACCESS, &parent),
+            nb::ERROR_SUCCESS);
+  registry.RegCloseKey(parent);
+  EXPECT_EQ(registry.RegOpenKeyExA(nb::HKEY_CURRENT_USER, "Software\\Lumenfold", 0,
+                                   nb::KEY_ALL_ACCESS, &parent),
+            nb::ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(registry.RegOpenKeyExA(nb::RegKey{0x999}, "x", 0, nb::KEY_ALL_ACCESS, &parent),
+            nb::ERROR_INVALID_HANDLE);
+  // Names the file cannot hold are refused, not mangled.
+  EXPECT_EQ(registry.RegSetValueExA(software, "a=b", nb::REG_DWORD, nullptr, 0),
+            nb::ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(registry.RegSetValueExA(software, "x", nb::REG_BINARY, nullptr, 3),
+            nb::ERROR_INVALID_PARAMETER);
+  registry.RegCloseKey(software);
+}
+
+TEST_F(KeyFileRegistryTest, ReplacingAValueKeepsItsFirstSpelling) {
+  nb::KeyFileRegistry registry(file_.string(), warnings_);
+  nb::RegKey key{};
+  registry.RegCreateKeyExA(nb::HKEY_CURRENT_USER, kKey, 0, nb::KEY_ALL_ACCESS, &key, nullptr);
+  const uint32_t one = 1;
+  const uint8_t two[2] = {2, 2};
+  registry.RegSetValueExA(key, "Name", nb::REG_DWORD, reinterpret_cast<const uint8_t*>(&one), 4);
+  registry.RegSetValueExA(key, "NAME", nb::REG_BINARY, two, 2);
+  registry.RegCloseKey(key);
+  const std::string text = ReadFile(file_);
+  EXPECT_NE(text.find("Name=hex(3):02,02"), std::string::npos) << text;
+  EXPECT_EQ(text.find("NAME"), std::string::npos);
+}
+
+TEST_F(KeyFileRegistryTest, DamagedFileIsKeptAsBadAndReplacedAtTheNextSave) {
+  const std::string damaged =
+      "[HKEY_CURRENT_USER\\Software\\Lumenfold Software\\Nightbloom]\nF=dword:00000000\nG=oops\n";
+  WriteFile(file_, damaged);
+  nb::KeyFileRegistry registry(file_.string(), warnings_);
+  nb::RegKey key{};
+  // No values at all, not even the readable ones before the damage.
+  EXPECT_EQ(registry.RegOpenKeyExA(nb::HKEY_CURRENT_USER, kKey, 0, nb::KEY_ALL_ACCESS, &key),
+            nb::ERROR_FILE_NOT_FOUND);
+  const fs::path bad = file_.string() + ".bad";
+  EXPECT_EQ(ReadFile(bad), damaged);
+  EXPECT_FALSE(fs::exists(file_));
+  const std::string warnings = Warnings();
+  EXPECT_NE(warnings.find("damaged"), std::string::npos) << warnings;
+  EXPECT_NE(warnings.find(bad.string()), std::string::npos) << warnings;
+
+  ASSERT_EQ(registry.RegCreateKeyExA(nb::HKEY_CURRENT_USER, kKey, 0, nb::KEY_ALL_ACCESS, &key, nullptr),
+            nb::ERROR_SUCCESS);
+  const uint32_t level = 2;
+  registry.RegSetValueExA(key, "G", nb::REG_DWORD, reinterpret_cast<const uint8_t*>(&level), 4);
+  registry.RegCloseKey(key);
+  nb::RegistryFileData data;
+  std::string error;
+  ASSERT_TRUE(nb::ParseRegistryText(ReadFile(file_), &data, &error)) << error;
+  ASSERT_EQ(data.keys.size(), 1u);
+  EXPECT_EQ(data.keys[0].values.size(), 1u);
+  EXPECT_EQ(ReadFile(bad), damaged);  // the damaged original is still there
+}
+
+TEST_F(KeyFileRegistryTest, UnreadableFileIsNeverOverwritten) {
+  if (geteuid() == 0) {
+    // Root reads any file whatever its mode; a directory in the file's place stands in.
+    fs::create_directories(file_);
+  } else {
+    WriteFile(file_, "[HKEY_CURRENT_USER\\A]\n");
+    fs::permissions(file_, fs::perms::none);
+  }
+  {
+    nb::KeyFileRegistry registry(file_.string(), warnings_);
+    nb::RegKey key{};
+    ASSERT_EQ(registry.RegCreateKeyExA(nb::HKEY_CURRENT_USER, kKey, 0, nb::KEY_ALL_ACCESS, &key,
+                                       nullptr),
+              nb::ERROR_SUCCESS);
+    const uint32_t level = 2;
+    EXPECT_EQ(registry.RegSetValueExA(key, "G", nb::REG_DWORD,
+                                      reinterpret_cast<const uint8_t*>(&level), 4),
+              nb::ERROR_ACCESS_DENIED);
+    registry.RegCloseKey(key);
+    EXPECT_FALSE(registry.Flush());
+  }
+  EXPECT_NE(Warnings().find("cannot be read"), std::string::npos);
+  EXPECT_FALSE(fs::exists(file_.string() + ".bad"));
+  if (geteuid() != 0) {
+    fs::permissions(file_, fs::perms::owner_read);
+    EXPECT_EQ(ReadFile(file_), "[HKEY_CURRENT_USER\\A]\n");
+  } else {
+    EXPECT_TRUE(fs::is_directory(file_));
+  }
+}
+
+TEST_F(KeyFileRegistryTest, DefaultPathFollowsTheBaseDirectorySpecification) {
+  const char* savedConfig = std::getenv("XDG_CONFIG_HOME");
+  const std::string keepConfig = savedConfig ? savedConfig : "";
+  const char* savedHome = std::getenv("HOME");
+  const std::string keepHome = savedHome ? savedHome : "";
+  setenv("XDG_CONFIG_HOME", "/somewhere/config", 1);
+  EXPECT_EQ(nb::KeyFileRegistry::DefaultPath(), "/somewhere/config/nightbloom/registry.ini");
+  setenv("XDG_CONFIG_HOME", "relative/path", 1);  // not absolute: ignored
+  setenv("HOME", "/home/someone", 1);
+  EXPECT_EQ(nb::KeyFileRegistry::DefaultPath(), "/home/someone/.config/nightbloom/registry.ini");
+  unsetenv("XDG_CONFIG_HOME");
+  unsetenv("HOME");
+  EXPECT_EQ(nb::KeyFileRegistry::DefaultPath(), "");
+  if (savedConfig) setenv("XDG_CONFIG_HOME", keepConfig.c_str(), 1);
+  if (savedHome) setenv("HOME", keepHome.c_str(), 1);
+}
+
+}  // namespace

@@ -1,0 +1,137 @@
+// The Linux program's command line: the screensaver machinery's forms reach the shell as
+// it reads them (hexadecimal window numbers made decimal), the Linux forms choose how the
+// show is presented, overrides are read, and anything else is refused with a reason.
+#include "platform/sdl/program_args.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using nb::ParseProgramArgs;
+using nb::Presentation;
+using nb::ProgramAction;
+
+nb::ProgramArgs Parse(std::vector<std::string> args) { return ParseProgramArgs(args); }
+
+TEST(ProgramArgs, NoArgumentsShowTheSaverInAWindow) {
+  const nb::ProgramArgs args = Parse({});
+  EXPECT_EQ(args.action, ProgramAction::Run);
+  EXPECT_EQ(args.commandLine, "/s");
+  EXPECT_EQ(args.presentation, Presentation::Window);
+  // Overrides alone keep the window.
+  const nb::ProgramArgs quiet = Parse({"--no-sound", "--particles", "low"});
+  EXPECT_EQ(quiet.presentation, Presentation::Window);
+  EXPECT_EQ(quiet.useSound, 0u);
+  EXPECT_EQ(quiet.particleLevel, 0u);
+  EXPECT_FALSE(quiet.smokeLevel.has_value());
+}
+
+TEST(ProgramArgs, WindowsFormsGoToTheShellAsTheyAre) {
+  for (const char* form : {"/s", "/S", "/c", "/c:5678", "-s", "-c", "/a", "/x", "/save", "/"}) {
+    const nb::ProgramArgs args = Parse({form});
+    EXPECT_EQ(args.action, ProgramAction::Run) << form;
+    EXPECT_EQ(args.commandLine, form);
+    EXPECT_EQ(args.presentation, Presentation::FullScreen) << form;
+  }
+  EXPECT_EQ(Parse({"/p", "1234"}).commandLine, "/p 1234");
+  EXPECT_EQ(Parse({"-l", "1234"}).commandLine, "-l 1234");
+  EXPECT_EQ(Parse({"/p:1234"}).commandLine, "/p:1234");
+  EXPECT_EQ(Parse({"/a", "99"}).commandLine, "/a 99");
+  // What the shell itself decides about: a bare /p and /p abc run the saver there.
+  EXPECT_EQ(Parse({"/p"}).commandLine, "/p");
+  EXPECT_EQ(Parse({"/p", "abc"}).commandLine, "/p abc");
+}
+
+TEST(ProgramArgs, HexadecimalWindowNumbersBecomeDecimalForTheShell) {
+  EXPECT_EQ(Parse({"/p", "0x1a00003"}).commandLine, "/p 27262979");
+  EXPECT_EQ(Parse({"/p:0X1A"}).commandLine, "/p:26");
+  EXPECT_EQ(Parse({"-p", "0x10"}).commandLine, "-p 16");
+  // Not a number of either kind: left for the shell, which reads it its own way.
+  EXPECT_EQ(Parse({"/p", "0x"}).commandLine, "/p 0x");
+  EXPECT_EQ(Parse({"/p", "0x1g"}).commandLine, "/p 0x1g");
+}
+
+TEST(ProgramArgs, LinuxFormsChooseTheRun) {
+  EXPECT_EQ(Parse({"--fullscreen"}).commandLine, "/s");
+  EXPECT_EQ(Parse({"--fullscreen"}).presentation, Presentation::FullScreen);
+  EXPECT_EQ(Parse({"--settings"}).commandLine, "/c");
+
+  const nb::ProgramArgs embedded = Parse({"--window-id", "0x2a00005"});
+  EXPECT_EQ(embedded.commandLine, "/s");
+  EXPECT_EQ(embedded.presentation, Presentation::Embedded);
+  EXPECT_EQ(embedded.embedWindow, 0x2a00005u);
+  EXPECT_FALSE(embedded.embedInRoot);
+  EXPECT_EQ(Parse({"-window-id", "44040197"}).embedWindow, 44040197u);
+  EXPECT_EQ(Parse({"--window-id=12"}).embedWindow, 12u);
+
+  const nb::ProgramArgs root = Parse({"-root"});
+  EXPECT_EQ(root.presentation, Presentation::Embedded);
+  EXPECT_TRUE(root.embedInRoot);
+  EXPECT_EQ(Parse({"--root"}).commandLine, "/s");
+}
+
+TEST(ProgramArgs, OverridesForThisRun) {
+  const nb::ProgramArgs args =
+      Parse({"--fullscreen", "--particles=High", "--smoke", "medium", "--sound"});
+  EXPECT_EQ(args.presentation, Presentation::FullScreen);
+  EXPECT_EQ(args.particleLevel, 2u);
+  EXPECT_EQ(args.smokeLevel, 1u);
+  EXPECT_EQ(args.useSound, 1u);
+  // The last one counts, as with most programs.
+  EXPECT_EQ(Parse({"--sound", "--no-sound"}).useSound, 0u);
+  EXPECT_EQ(Parse({"/s", "--smoke", "low"}).smokeLevel, 0u);
+}
+
+TEST(ProgramArgs, HelpAndVersionWinOverEverythingElse) {
+  EXPECT_EQ(Parse({"--help"}).action, ProgramAction::Help);
+  EXPECT_EQ(Parse({"--fullscreen", "-h"}).action, ProgramAction::Help);
+  EXPECT_EQ(Parse({"--version"}).action, ProgramAction::Version);
+  EXPECT_NE(nb::UsageText().find("--window-id"), std::string::npos);
+}
+
+TEST(ProgramArgs, AnythingElseIsAnErrorWithAReason) {
+  struct Case {
+    std::vector<std::string> args;
+    const char* mentions;
+  };
+  const Case cases[] = {
+      {{"--bogus"}, "'--bogus'"},
+      {{"-x"}, "'-x'"},
+      {{"-save"}, "'-save'"},
+      {{"extra"}, "'extra'"},
+      {{"--particles"}, "low, medium or high"},
+      {{"--smoke", "lots"}, "'lots'"},
+      {{"--window-id"}, "X window number"},
+      {{"--window-id", "0"}, "'0'"},
+      {{"--window-id", "0x100000000"}, "'0x100000000'"},
+      {{"--window-id", "12ab"}, "'12ab'"},
+      {{"--fullscreen", "--settings"}, "--fullscreen"},
+      {{"/s", "/c"}, "'/c'"},
+      {{"--root", "--window-id", "5"}, "--root"},
+      {{"--sound=yes"}, "takes no value"},
+  };
+  for (const Case& c : cases) {
+    const nb::ProgramArgs args = Parse(c.args);
+    EXPECT_EQ(args.action, ProgramAction::Error) << c.args[0];
+    EXPECT_NE(args.error.find(c.mentions), std::string::npos) << args.error;
+  }
+}
+
+TEST(ProgramArgs, WindowNumbers) {
+  uint64_t window = 0;
+  EXPECT_TRUE(nb::ParseWindowNumber("0xFFFFFFFF", &window));
+  EXPECT_EQ(window, 0xFFFFFFFFu);
+  EXPECT_TRUE(nb::ParseWindowNumber("4294967295", &window));
+  for (const char* bad : {"", "0", "0x0", "-5", "+5", " 5", "5 ", "4294967296", "0x", "x5"}) {
+    EXPECT_FALSE(nb::ParseWindowNumber(bad, &window)) << bad;
+  }
+}
+
+TEST(ProgramArgs, ArgvFormMatchesTheListForm) {
+  const char* argv[] = {"nightbloom", "--window-id", "0x10", "--no-sound"};
+  const nb::ProgramArgs args = nb::ParseProgramArgs(4, argv);
+  EXPECT_EQ(args.embedWindow, 16u);
+  EXPECT_EQ(args.useSound, 0u);
+}
+
+}  // namespace

@@ -1,0 +1,138 @@
+// A test-only Windows program for the end-to-end tests of nightbloom.scr under Wine:
+//   e2e_helper host X Y WIDTH HEIGHT MILLISECONDS SAVER
+//       makes a popup window at (X, Y) of the given size, as the display settings panel
+//       makes its preview area, starts "SAVER /p HWND" with its handle, keeps the window
+//       for MILLISECONDS, then destroys it and waits (at most 5 s) for the saver to end.
+//       Prints the window's children as "child CLASS WxH visible" before it goes, then
+//       "saver exit N" (or "saver still running"); exits 0 only when the saver ended
+//       with 0.
+//   e2e_helper mode
+//       prints the current display mode as WIDTHxHEIGHTxBITS.
+//   e2e_helper values NAME...
+//       prints "NAME TYPE SIZE" for each value of the saver's registry key ("missing" when
+//       there is none).
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+BOOL CALLBACK PrintChild(HWND child, LPARAM) {
+  char name[64] = {};
+  GetClassNameA(child, name, sizeof name);
+  RECT client{};
+  GetClientRect(child, &client);
+  std::printf("child %s %ldx%ld %s\n", name, client.right, client.bottom,
+              IsWindowVisible(child) ? "visible" : "hidden");
+  return TRUE;
+}
+
+LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_TIMER) {
+    EnumChildWindows(window, PrintChild, 0);
+    std::fflush(stdout);
+    KillTimer(window, 1);
+    DestroyWindow(window);
+    return 0;
+  }
+  if (message == WM_DESTROY) {
+    PostQuitMessage(0);
+    return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+int Host(int argc, char** argv) {
+  if (argc < 8) return 2;
+  const int x = std::atoi(argv[2]);
+  const int y = std::atoi(argv[3]);
+  const int width = std::atoi(argv[4]);
+  const int height = std::atoi(argv[5]);
+  const UINT keep = static_cast<UINT>(std::atoi(argv[6]));
+  const char* saver = argv[7];
+
+  WNDCLASSA windowClass{};
+  windowClass.lpfnWndProc = HostProc;
+  windowClass.hInstance = GetModuleHandleA(nullptr);
+  windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  windowClass.lpszClassName = "Nightbloom preview host";
+  RegisterClassA(&windowClass);
+  HWND host = CreateWindowExA(WS_EX_TOPMOST, "Nightbloom preview host", "preview host",
+                              WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, x, y, width, height, nullptr, nullptr,
+                              windowClass.hInstance, nullptr);
+  if (!host) return 3;
+  UpdateWindow(host);
+
+  std::string command = std::string("\"") + saver + "\" /p " +
+                        std::to_string(reinterpret_cast<uintptr_t>(host));
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    std::printf("could not start %s\n", command.c_str());
+    return 4;
+  }
+  std::printf("host %lu saver started\n", static_cast<unsigned long>(reinterpret_cast<uintptr_t>(host)));
+  std::fflush(stdout);
+
+  SetTimer(host, 1, keep, nullptr);
+  MSG message;
+  while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
+
+  const DWORD waited = WaitForSingleObject(process.hProcess, 5000);
+  int result = 5;
+  if (waited == WAIT_OBJECT_0) {
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    std::printf("saver exit %lu\n", static_cast<unsigned long>(code));
+    result = code == 0 ? 0 : 6;
+  } else {
+    std::printf("saver still running\n");
+    TerminateProcess(process.hProcess, 99);
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return result;
+}
+
+int Mode() {
+  DEVMODEA mode{};
+  mode.dmSize = sizeof mode;
+  if (!EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode)) return 1;
+  std::printf("%lux%lux%lu\n", mode.dmPelsWidth, mode.dmPelsHeight, mode.dmBitsPerPel);
+  return 0;
+}
+
+int Values(int argc, char** argv) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Lumenfold Software\\Nightbloom", 0, KEY_READ,
+                    &key) != ERROR_SUCCESS) {
+    std::printf("no key\n");
+    return 1;
+  }
+  for (int i = 2; i < argc; ++i) {
+    DWORD type = 0;
+    DWORD size = 0;
+    if (RegQueryValueExA(key, argv[i], nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
+      std::printf("%s %lu %lu\n", argv[i], type, size);
+    } else {
+      std::printf("%s missing\n", argv[i]);
+    }
+  }
+  RegCloseKey(key);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string command = argc > 1 ? argv[1] : "";
+  if (command == "host") return Host(argc, argv);
+  if (command == "mode") return Mode();
+  if (command == "values") return Values(argc, argv);
+  std::fprintf(stderr, "usage: e2e_helper host X Y W H MS SAVER | mode | values NAME...\n");
+  return 2;
+}
