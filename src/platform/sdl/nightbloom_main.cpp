@@ -75,6 +75,7 @@ int main(int argc, char** argv) {
   options.windows.presentation = args.presentation;
   options.pacing = pacing != 0;
   options.hardwareDevice = hardware;
+  options.showFps = args.showFps;
   options.settingsKey = settingsKey;
   if (args.useSound) options.overrides["E"] = *args.useSound;
   if (args.particleLevel) options.overrides["F"] = *args.particleLevel;
@@ -89,9 +90,13 @@ int main(int argc, char** argv) {
   if (args.presentation == Presentation::Embedded && platform.video()) {
     uint64_t host = args.embedWindow;
     if (args.embedInRoot) {
-      // XScreenSaver names the window to draw in; without it, the root window it is.
-      const char* named = std::getenv("XSCREENSAVER_WINDOW");
-      if (!named || !ParseWindowNumber(named, &host)) host = platform.link() ? platform.link()->RootWindowId() : 0;
+      std::string why;
+      if (!ResolveRootTarget(std::getenv("XSCREENSAVER_WINDOW"),
+                             platform.link() ? platform.link()->RootWindowId() : 0, &host,
+                             &why)) {
+        std::fprintf(stderr, "nightbloom: %s\n", why.c_str());
+        return 2;
+      }
     }
     if (!platform.link() || !platform.link()->Exists(host)) {
       std::fprintf(stderr, "nightbloom: there is no X window 0x%llx to draw in\n",

@@ -97,23 +97,31 @@ ProgramArgs ParseProgramArgs(const std::vector<std::string>& args) {
     failed.error = std::move(why);
     return failed;
   };
-  std::string mode;  // the option that chose the run, for conflicts
+  std::string mode;  // the option that chose the run mode, for conflicts
   auto chooseMode = [&](const std::string& option) {
     if (!mode.empty()) return false;
     mode = option;
     return true;
   };
+  // Where the show goes, as XScreenSaver's hacks take it: the last of --root and --window
+  // counts, and a window named with --window-id wins over both (the settings program's
+  // preview adds it to a command line that may hold --root already).
+  std::string placement;  // the first of them given, for conflicts with a run mode
+  bool inRoot = false;
+  bool inWindowId = false;
 
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
+    const bool windowsForm = IsWindowsForm(arg);
     std::string name = arg;
     std::string value;
     bool inlineValue = false;
-    if (arg.rfind("--", 0) == 0) {
-      const size_t equals = arg.find('=');
+    if (!windowsForm && arg.size() > 2 && arg[0] == '-' && arg[1] != '-') name = "-" + arg;
+    if (name.rfind("--", 0) == 0) {
+      const size_t equals = name.find('=');
       if (equals != std::string::npos) {
-        name = arg.substr(0, equals);
-        value = arg.substr(equals + 1);
+        value = name.substr(equals + 1);
+        name = name.substr(0, equals);
         inlineValue = true;
       }
     }
@@ -124,6 +132,15 @@ ProgramArgs ParseProgramArgs(const std::vector<std::string>& args) {
       }
       if (i + 1 >= args.size()) return false;
       *out = args[++i];
+      return true;
+    };
+    auto runMode = [&](const std::string& option) {
+      if (!placement.empty()) return false;
+      return chooseMode(option);
+    };
+    auto place = [&](const std::string& option) {
+      if (!mode.empty()) return false;
+      if (placement.empty()) placement = option;
       return true;
     };
 
@@ -138,29 +155,30 @@ ProgramArgs ParseProgramArgs(const std::vector<std::string>& args) {
       return version;
     }
     if (inlineValue && (name == "--fullscreen" || name == "--settings" || name == "--root" ||
-                        name == "--sound" || name == "--no-sound")) {
+                        name == "--window" || name == "--sound" || name == "--no-sound" ||
+                        name == "--fps" || name == "--no-fps" || name == "--install" ||
+                        name == "--mono")) {
       return fail("option " + name + " takes no value");
     }
     if (name == "--fullscreen" || name == "--settings") {
-      if (!chooseMode(name)) return fail(name + " cannot be combined with " + mode);
+      if (!runMode(arg)) {
+        return fail(arg + " cannot be combined with " + (mode.empty() ? placement : mode));
+      }
       result.commandLine = name == "--fullscreen" ? "/s" : "/c";
       result.presentation = Presentation::FullScreen;
-    } else if (name == "--window-id" || name == "-window-id") {
+    } else if (name == "--window-id") {
       std::string text;
       if (!needValue(&text)) return fail(name + " needs an X window number");
       uint64_t window = 0;
       if (!ParseWindowNumber(text, &window)) {
         return fail("'" + text + "' is not an X window number (decimal or 0x hexadecimal)");
       }
-      if (!chooseMode(name)) return fail(name + " cannot be combined with " + mode);
-      result.commandLine = "/s";
-      result.presentation = Presentation::Embedded;
+      if (!place(arg)) return fail(arg + " cannot be combined with " + mode);
+      inWindowId = true;
       result.embedWindow = window;
-    } else if (name == "--root" || name == "-root") {
-      if (!chooseMode(name)) return fail(name + " cannot be combined with " + mode);
-      result.commandLine = "/s";
-      result.presentation = Presentation::Embedded;
-      result.embedInRoot = true;
+    } else if (name == "--root" || name == "--window") {
+      if (!place(arg)) return fail(arg + " cannot be combined with " + mode);
+      inRoot = name == "--root";
     } else if (name == "--particles" || name == "--smoke") {
       std::string text;
       uint32_t level = 0;
@@ -171,8 +189,17 @@ ProgramArgs ParseProgramArgs(const std::vector<std::string>& args) {
       (name == "--particles" ? result.particleLevel : result.smokeLevel) = level;
     } else if (name == "--sound" || name == "--no-sound") {
       result.useSound = name == "--sound" ? 1u : 0u;
-    } else if (IsWindowsForm(arg)) {
-      if (!chooseMode(arg)) return fail("'" + arg + "' cannot be combined with " + mode);
+    } else if (name == "--fps" || name == "--no-fps") {
+      result.showFps = name == "--fps";
+    } else if (name == "--install" || name == "--mono") {
+      // Colormaps and monochrome drawing: nothing to choose on a true-colour GL show.
+    } else if (name == "--visual") {
+      std::string text;
+      if (!needValue(&text) || text.empty()) return fail(name + " needs a visual");
+    } else if (windowsForm) {
+      if (!runMode(arg)) {
+        return fail("'" + arg + "' cannot be combined with " + (mode.empty() ? placement : mode));
+      }
       result.presentation = Presentation::FullScreen;
       const size_t colon = arg.find(':');
       if (TakesWindow(arg) && colon != std::string::npos) {
@@ -192,8 +219,29 @@ ProgramArgs ParseProgramArgs(const std::vector<std::string>& args) {
   if (mode.empty()) {
     result.commandLine = "/s";
     result.presentation = Presentation::Window;
+    if (inWindowId || inRoot) {
+      result.presentation = Presentation::Embedded;
+      result.embedInRoot = !inWindowId;
+      if (!inWindowId) result.embedWindow = 0;
+    }
   }
   return result;
+}
+
+bool ResolveRootTarget(const char* xscreensaverWindow, uint64_t rootWindow, uint64_t* out,
+                       std::string* error) {
+  if (!xscreensaverWindow) {
+    *out = rootWindow;
+    return true;
+  }
+  if (!ParseWindowNumber(xscreensaverWindow, out)) {
+    if (error) {
+      *error = std::string("XSCREENSAVER_WINDOW is '") + xscreensaverWindow +
+               "', not an X window number (decimal or 0x hexadecimal)";
+    }
+    return false;
+  }
+  return true;
 }
 
 std::string UsageText() {
@@ -205,13 +253,17 @@ std::string UsageText() {
          "  --settings              the settings dialog (same as /c)\n"
          "  --window-id ID          draw the show into the existing X window ID (decimal or\n"
          "                          0x hexadecimal; also -window-id, as XScreenSaver passes it)\n"
-         "  --root                  draw into XSCREENSAVER_WINDOW, or the root window\n"
+         "  --root                  draw into XSCREENSAVER_WINDOW, or the root window (the\n"
+         "                          XScreenSaver hack; --window-id wins over it)\n"
          "  --particles LEVEL       number of particles for this run: low, medium or high\n"
          "  --smoke LEVEL           amount of smoke for this run: low, medium or high\n"
          "  --sound, --no-sound     sound on or off for this run\n"
+         "  --fps                   frames per second and CPU share in a corner\n"
          "  --help                  this text\n"
          "  --version               the version\n"
          "\n"
+         "Every option may be written with one dash or two. XScreenSaver's --window, --install,\n"
+         "--visual V, --mono and --no-fps are taken as well.\n"
          "The screensaver machinery's forms work too: /s, /c, /c:N, /p N (preview inside X\n"
          "window N), /a.\n"
          "Environment: NIGHTBLOOM_SEED=S replays the show of seed S; NIGHTBLOOM_TRACE=FILE\n"

@@ -1,9 +1,11 @@
 // The command line of the Linux program: the screensaver machinery's forms (/s, /c, /c:N,
 // /p N, /l N, /a), which go to the shell as they are (a hexadecimal window number turned
-// into decimal, the way the shell reads it), and the Linux forms: nothing (the show in an
-// ordinary window), --fullscreen, --settings, --window-id ID / -window-id ID, --root /
-// -root (XScreenSaver's), the overrides --particles / --smoke low|medium|high and --sound /
-// --no-sound, --help and --version.
+// into decimal, the way the shell reads it), and the Linux forms, each with one dash or
+// two: nothing (the show in an ordinary window), --fullscreen, --settings, --window-id ID,
+// --root, the overrides --particles / --smoke low|medium|high and --sound / --no-sound,
+// --fps / --no-fps, --help and --version. XScreenSaver's common hack options are taken
+// as it passes them: --window (a window of its own, the default), and --install, --visual
+// V and --mono, which mean nothing here and are ignored.
 // Depends on the standard library only: no platform header, no I/O. A fuzz target reads
 // arbitrary argument vectors through ParseProgramArgs.
 #pragma once
@@ -39,6 +41,7 @@ struct ProgramArgs {
   std::optional<uint32_t> useSound;
   std::optional<uint32_t> particleLevel;
   std::optional<uint32_t> smokeLevel;
+  bool showFps = false;       // frames per second and CPU share in a corner of the picture
 };
 
 // Reads argv[1..argc-1]. Never fails other than by returning ProgramAction::Error.
@@ -48,6 +51,13 @@ ProgramArgs ParseProgramArgs(const std::vector<std::string>& args);
 // A window number as X tools print them: decimal, or hexadecimal with 0x. False for
 // anything else, for 0 and for values beyond 32 bits.
 bool ParseWindowNumber(const std::string& text, uint64_t* out);
+
+// The window a show started with --root draws in: the one XScreenSaver names in
+// XSCREENSAVER_WINDOW (xscreensaverWindow, null when the variable is unset), else the
+// root window. False, with a one-line reason, when the variable is set but names no window
+// number: drawing over the whole screen instead would hide the daemon's own windows.
+bool ResolveRootTarget(const char* xscreensaverWindow, uint64_t rootWindow, uint64_t* out,
+                       std::string* error);
 
 // The text of --help (several lines, ending in a line feed).
 std::string UsageText();

@@ -54,6 +54,7 @@ class SdlGraphicsSystem::Presenter final : public GlContext {
       : owner_(owner), headless_(std::move(headless)), display_(display) {}
   ~Presenter() override {
     if (!IsNone(window_)) owner_.windows_.EndExclusive(window_);
+    if (overlay_.holdsObjects() && headless_->MakeCurrent()) overlay_.Release();
     owner_.Forget(this);
   }
 
@@ -65,6 +66,7 @@ class SdlGraphicsSystem::Presenter final : public GlContext {
   void ReleaseCurrent() override { headless_->ReleaseCurrent(); }
   void Present(uint32_t texture, uint32_t width, uint32_t height) override {
     if (!owner_.windows_.CanShow(window_)) return;
+    owner_.Overlay(overlay_, texture, width, height);
     if (!ReadTextureBgra(texture, width, height, &pixels_)) return;
     // Read back as B, G, R, A bytes: one little-endian 0xAARRGGBB word per pixel.
     static_assert(SDL_BYTEORDER == SDL_LIL_ENDIAN);
@@ -92,6 +94,7 @@ class SdlGraphicsSystem::Presenter final : public GlContext {
   DirectDraw* draw_ = nullptr;  // the driver this presents for (it owns the presenter)
   Window window_{};
   std::vector<uint8_t> pixels_;
+  GlTextOverlay overlay_;  // in the headless context
 };
 
 // The hardware device's context: the window's own, made for it alone.
@@ -104,7 +107,10 @@ class SdlGraphicsSystem::WindowContext final : public GlContext {
     renderer_ = renderer ? renderer : "";
   }
   ~WindowContext() override {
-    if (MakeCurrent()) blitter_.Release();
+    if (MakeCurrent()) {
+      blitter_.Release();
+      overlay_.Release();
+    }
     ForgetGlContext(this);
     SDL_GL_DeleteContext(context_);
   }
@@ -121,6 +127,7 @@ class SdlGraphicsSystem::WindowContext final : public GlContext {
     int drawableHeight = 0;
     SDL_GL_GetDrawableSize(ref_->get(), &drawableWidth, &drawableHeight);
     if (drawableWidth <= 0 || drawableHeight <= 0) return;
+    owner_.Overlay(overlay_, texture, width, height);
     if (!blitter_.Draw(texture, width, height, static_cast<uint32_t>(drawableWidth),
                        static_cast<uint32_t>(drawableHeight))) {
       return;
@@ -139,12 +146,22 @@ class SdlGraphicsSystem::WindowContext final : public GlContext {
   std::shared_ptr<SdlWindowRef> ref_;
   SDL_GLContext context_;
   GlFrameBlitter blitter_;
+  GlTextOverlay overlay_;
   std::string renderer_;
 };
 
 SdlGraphicsSystem::SdlGraphicsSystem(SdlWindowSystem& windows, MemoryGdi& bridge,
                                      FramePacer& pacer, SdlGraphicsOptions options)
-    : windows_(windows), bridge_(bridge), pacer_(pacer), options_(options) {}
+    : windows_(windows), bridge_(bridge), pacer_(pacer), options_(options) {
+  if (options_.showFps) meter_ = std::make_unique<FrameRateMeter>(MakeSystemFrameRateMeter());
+}
+
+void SdlGraphicsSystem::Overlay(GlTextOverlay& overlay, uint32_t texture, uint32_t width,
+                                uint32_t height) {
+  if (!meter_) return;
+  meter_->FrameShown();
+  overlay.Draw(texture, width, height, meter_->lines());
+}
 
 SdlGraphicsSystem::~SdlGraphicsSystem() {
   for (Presenter* presenter : presenters_) presenter->SetDriver(nullptr);

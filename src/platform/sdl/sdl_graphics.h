@@ -10,7 +10,8 @@
 //    rasterizer, or when NIGHTBLOOM_HARDWARE_DEVICE=1 asks for it anyway (tests run its
 //    path on Xvfb that way).
 // Both show frames letterboxed (the mode's aspect kept, black bars) and paced by the
-// FramePacer. A window that is hidden, minimized or gone makes the driver's display lost
+// FramePacer; with showFps, the frame rate and CPU share go over each frame's picture
+// first, in its bottom-left corner. A window that is hidden, minimized or gone makes the driver's display lost
 // (surfaces restored once it is back), as an exclusive display is lost on the platform.
 // Depends on sdl_window.h, the GL device and SDL's GL functions.
 #pragma once
@@ -21,8 +22,10 @@
 #include <vector>
 
 #include "platform/gl/frame_pacer.h"
+#include "platform/gl/frame_rate_meter.h"
 #include "platform/gl/gl_context.h"
 #include "platform/gl/gl_device.h"
+#include "platform/gl/gl_text_overlay.h"
 #include "platform/gl/memory_gdi.h"
 #include "platform/graphics.h"
 #include "platform/sdl/sdl_window.h"
@@ -33,6 +36,8 @@ struct SdlGraphicsOptions {
   // 1: list the hardware device whatever the renderer; 0: never; -1: when the system's
   // OpenGL is not a software rasterizer.
   int32_t hardwareDevice = -1;
+  // Print the frame rate and the CPU share over every frame shown (--fps).
+  bool showFps = false;
 };
 
 // The GUID of the driver of SDL display index (not used for the primary display, whose
@@ -67,6 +72,9 @@ class SdlGraphicsSystem final : public GraphicsSystem {
   std::shared_ptr<GlContext> Headless();
   std::shared_ptr<GlContext> MakeWindowContext(Window window);
   void Forget(Presenter* presenter);
+  // Counts a frame about to be shown and, with showFps, draws the figures over it (in the
+  // current context, whose objects overlay holds).
+  void Overlay(GlTextOverlay& overlay, uint32_t texture, uint32_t width, uint32_t height);
 
   SdlWindowSystem& windows_;
   MemoryGdi& bridge_;
@@ -78,6 +86,7 @@ class SdlGraphicsSystem final : public GraphicsSystem {
   std::string windowRenderer_;
   bool windowRendererLooked_ = false;
   std::vector<Presenter*> presenters_;
+  std::unique_ptr<FrameRateMeter> meter_;  // with showFps only
 };
 
 }  // namespace nb

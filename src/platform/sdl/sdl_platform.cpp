@@ -38,6 +38,11 @@ SdlPlatform::Session::Session() {
   // left to itself, SDL may settle on its off-screen driver, which shows nothing. The
   // variable still chooses another, as tests do with the dummy driver.
   if (!std::getenv("SDL_VIDEODRIVER")) SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+  // SDL's X driver puts back the handler it found at its start before it closes its
+  // connection, and that close still sends what SDL queued for windows that may be gone
+  // by then (a host destroyed under the show, the child a failed start leaves): with
+  // Xlib's default handler there, that error would end the program with status 1.
+  InstallXErrorHandler();
   if (SDL_Init(SDL_INIT_VIDEO) == 0) {
     video = true;
     if (std::strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0) InstallXErrorHandler();
@@ -56,7 +61,7 @@ SdlPlatform::SdlPlatform(SdlPlatformOptions options)
       pacer_(MakeSystemFramePacer()),
       windows_(session_.video, link_.get(), pacer_, options.windows),
       gdi_(windows_),
-      graphics_(windows_, gdi_.memory(), pacer_, SdlGraphicsOptions{options.hardwareDevice}),
+      graphics_(windows_, gdi_.memory(), pacer_, SdlGraphicsOptions{options.hardwareDevice, options.showFps}),
       registry_(options.registryPath.empty() ? KeyFileRegistry::DefaultPath()
                                              : options.registryPath,
                 stderr),

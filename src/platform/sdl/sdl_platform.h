@@ -30,6 +30,7 @@ struct SdlPlatformOptions {
   SdlWindowOptions windows;
   bool pacing = true;           // false: frames as fast as they come (for measurements)
   int32_t hardwareDevice = -1;  // see SdlGraphicsOptions
+  bool showFps = false;         // see SdlGraphicsOptions
   std::string registryPath;     // empty: KeyFileRegistry::DefaultPath()
   std::string settingsKey;      // the key whose values overrides answer
   std::map<std::string, uint32_t> overrides;  // value name -> number, for this run only

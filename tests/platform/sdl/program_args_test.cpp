@@ -107,13 +107,85 @@ TEST(ProgramArgs, AnythingElseIsAnErrorWithAReason) {
       {{"--window-id", "12ab"}, "'12ab'"},
       {{"--fullscreen", "--settings"}, "--fullscreen"},
       {{"/s", "/c"}, "'/c'"},
-      {{"--root", "--window-id", "5"}, "--root"},
+      {{"--root", "--fullscreen"}, "--root"},
+      {{"/s", "-root"}, "-root cannot be combined with /s"},
+      {{"--window-id", "5", "/c"}, "--window-id"},
+      {{"-visual"}, "needs a visual"},
+      {{"--fps=1"}, "takes no value"},
+      {{"-install=yes"}, "takes no value"},
+      {{"-"}, "'-'"},
       {{"--sound=yes"}, "takes no value"},
   };
   for (const Case& c : cases) {
     const nb::ProgramArgs args = Parse(c.args);
     EXPECT_EQ(args.action, ProgramAction::Error) << c.args[0];
     EXPECT_NE(args.error.find(c.mentions), std::string::npos) << args.error;
+  }
+}
+
+TEST(ProgramArgs, EveryOptionWithOneDashOrTwo) {
+  EXPECT_EQ(Parse({"-fullscreen"}).presentation, Presentation::FullScreen);
+  EXPECT_EQ(Parse({"-settings"}).commandLine, "/c");
+  EXPECT_EQ(Parse({"-particles", "low"}).particleLevel, 0u);
+  EXPECT_EQ(Parse({"-smoke=medium"}).smokeLevel, 1u);
+  EXPECT_EQ(Parse({"-no-sound"}).useSound, 0u);
+  EXPECT_EQ(Parse({"-sound"}).useSound, 1u);
+  EXPECT_EQ(Parse({"-help"}).action, ProgramAction::Help);
+  EXPECT_EQ(Parse({"-version"}).action, ProgramAction::Version);
+  EXPECT_TRUE(Parse({"-fps"}).showFps);
+  EXPECT_TRUE(Parse({"--fps"}).showFps);
+  EXPECT_FALSE(Parse({"-fps", "--no-fps"}).showFps);
+  EXPECT_FALSE(Parse({}).showFps);
+  // A dash and one of the machinery's letters is still the machinery's form.
+  EXPECT_EQ(Parse({"-s"}).commandLine, "-s");
+  EXPECT_EQ(Parse({"-c:77"}).commandLine, "-c:77");
+}
+
+TEST(ProgramArgs, XScreenSaverHackOptions) {
+  // As the daemon starts a hack, with the options hacks commonly take.
+  const nb::ProgramArgs hack =
+      Parse({"-root", "-install", "-visual", "default", "-mono", "-no-fps", "--fps"});
+  EXPECT_EQ(hack.action, ProgramAction::Run) << hack.error;
+  EXPECT_EQ(hack.presentation, Presentation::Embedded);
+  EXPECT_TRUE(hack.embedInRoot);
+  EXPECT_TRUE(hack.showFps);
+  EXPECT_EQ(hack.commandLine, "/s");
+  EXPECT_EQ(Parse({"--visual=0x21", "--root"}).presentation, Presentation::Embedded);
+  // The same place twice is no conflict.
+  EXPECT_TRUE(Parse({"--root", "-root"}).embedInRoot);
+  // The settings program's preview names its window after the descriptor's --root: the
+  // window named wins, wherever it stands.
+  for (const auto& args : {std::vector<std::string>{"--root", "--window-id", "0x3e00007"},
+                           std::vector<std::string>{"-window-id", "0x3e00007", "-root"}}) {
+    const nb::ProgramArgs preview = Parse(args);
+    EXPECT_EQ(preview.action, ProgramAction::Run) << preview.error;
+    EXPECT_EQ(preview.presentation, Presentation::Embedded);
+    EXPECT_FALSE(preview.embedInRoot);
+    EXPECT_EQ(preview.embedWindow, 0x3e00007u);
+  }
+  // -window is a window of its own; between it and -root the last one counts.
+  EXPECT_EQ(Parse({"-window"}).presentation, Presentation::Window);
+  EXPECT_EQ(Parse({"-root", "-window"}).presentation, Presentation::Window);
+  EXPECT_FALSE(Parse({"-root", "-window"}).embedInRoot);
+  EXPECT_TRUE(Parse({"-window", "-root"}).embedInRoot);
+}
+
+TEST(ProgramArgs, TheWindowXScreenSaverNames) {
+  uint64_t window = 0;
+  std::string why;
+  EXPECT_TRUE(nb::ResolveRootTarget(nullptr, 0x1d3, &window, &why));
+  EXPECT_EQ(window, 0x1d3u);  // unset: the root window
+  EXPECT_TRUE(nb::ResolveRootTarget("0x1A00007", 0x1d3, &window, &why));
+  EXPECT_EQ(window, 0x1a00007u);
+  EXPECT_TRUE(nb::ResolveRootTarget("27262983", 0x1d3, &window, &why));
+  EXPECT_EQ(window, 27262983u);
+  // Set but not a window: refused, never the whole screen instead.
+  for (const char* bad : {"", "0", "window", "0x", "12 ", "-5", "0x1ffffffff"}) {
+    window = 99;
+    why.clear();
+    EXPECT_FALSE(nb::ResolveRootTarget(bad, 0x1d3, &window, &why)) << bad;
+    EXPECT_NE(why.find(std::string("'") + bad + "'"), std::string::npos) << why;
+    EXPECT_NE(why.find("XSCREENSAVER_WINDOW"), std::string::npos) << why;
   }
 }
 
