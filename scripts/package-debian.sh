@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Builds the Debian package: the Windows program from the win32 cross build, the Linux
+# program in a release build of its own without tests or benchmarks (build/package-tree:
+# CPack builds the whole tree before it installs), and `cpack -G DEB` around both. Prints
+# where the package is (build/package/nightbloom_<version>_<arch>.deb).
+#   scripts/package-debian.sh [--no-windows]   (--no-windows: a package without nightbloom.scr)
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root"
+jobs=${NIGHTBLOOM_JOBS:-2}
+windows=1
+[ "${1:-}" = --no-windows ] && windows=0
+
+bash scripts/setup-debian.sh </dev/null >/dev/null
+scr=
+if [ $windows -eq 1 ]; then
+  cmake --preset win32 -DNIGHTBLOOM_NATIVE_TRACE= >/dev/null
+  cmake --build --preset win32 -j "$jobs" --target nightbloom_scr
+  scr="$root/build/win32/src/platform/win32/nightbloom.scr"
+fi
+cmake -S . -B build/package-tree -DCMAKE_BUILD_TYPE=Release -DNIGHTBLOOM_TESTS=OFF \
+      -DNIGHTBLOOM_BENCH=OFF -DNIGHTBLOOM_WINDOWS_SCR="$scr" >/dev/null
+cmake --build build/package-tree -j "$jobs"
+rm -rf build/package
+(cd build/package-tree && cpack -G DEB -B "$root/build/package")
+deb=$(ls build/package/*.deb)
+echo "package: $deb"
+dpkg-deb -f "$deb" Package Version Architecture Depends
