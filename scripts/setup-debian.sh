@@ -20,7 +20,7 @@ packages=(
   xvfb xauth x11-utils imagemagick xdotool openbox fonts-liberation python3 bc
   libsdl2-dev libsdl2-mixer-dev libgtk-3-dev libpng-dev
   libegl-dev libgl1-mesa-dev libgles-dev libegl-mesa0 libgl1-mesa-dri
-  xscreensaver dpkg-dev file groff-base libxml2-utils desktop-file-utils
+  xscreensaver dpkg-dev file groff-base libxml2-utils desktop-file-utils libxdamage-dev
 )
 
 as_root() {
