@@ -17,7 +17,7 @@ packages=(
   mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   wine wine32:i386 wine64
   libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386
-  xvfb xauth x11-utils imagemagick xdotool openbox fonts-liberation python3 bc
+  xvfb xauth x11-utils x11-xserver-utils imagemagick xdotool openbox fonts-liberation python3 bc
   libsdl2-dev libsdl2-mixer-dev libgtk-3-dev libpng-dev
   libegl-dev libgl1-mesa-dev libgles-dev libegl-mesa0 libgl1-mesa-dri
   xscreensaver dpkg-dev file groff-base libxml2-utils desktop-file-utils libxdamage-dev
@@ -66,7 +66,7 @@ fi
 
 for tool in cmake ctest g++ i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix \
             i686-w64-mingw32-windres wine wineboot wineserver Xvfb xdpyinfo xdotool openbox flock \
-            cpack dpkg-shlibdeps xscreensaver xscreensaver-command xscreensaver-settings setpriv unshare; do
+            xrandr cpack dpkg-shlibdeps xscreensaver xscreensaver-command xscreensaver-settings setpriv unshare; do
   command -v "$tool" >/dev/null 2>&1 || { echo "setup: '$tool' is still missing" >&2; exit 1; }
 done
 

@@ -71,6 +71,16 @@ int main(int argc, char** argv) {
     return 2;
   }
 
+  // The window XScreenSaver names is part of the command, checked before anything starts;
+  // 0 when the variable is unset (the root window, once the display is open).
+  uint64_t xscreensaverWindow = 0;
+  if (args.embedInRoot) {
+    if (!ResolveRootTarget(std::getenv("XSCREENSAVER_WINDOW"), 0, &xscreensaverWindow, &error)) {
+      std::fprintf(stderr, "nightbloom: %s\n", error.c_str());
+      return 2;
+    }
+  }
+
   SdlPlatformOptions options;
   options.windows.presentation = args.presentation;
   options.pacing = pacing != 0;
@@ -90,13 +100,8 @@ int main(int argc, char** argv) {
   if (args.presentation == Presentation::Embedded && platform.video()) {
     uint64_t host = args.embedWindow;
     if (args.embedInRoot) {
-      std::string why;
-      if (!ResolveRootTarget(std::getenv("XSCREENSAVER_WINDOW"),
-                             platform.link() ? platform.link()->RootWindowId() : 0, &host,
-                             &why)) {
-        std::fprintf(stderr, "nightbloom: %s\n", why.c_str());
-        return 2;
-      }
+      host = xscreensaverWindow ? xscreensaverWindow
+                                : (platform.link() ? platform.link()->RootWindowId() : 0);
     }
     if (!platform.link() || !platform.link()->Exists(host)) {
       std::fprintf(stderr, "nightbloom: there is no X window 0x%llx to draw in\n",

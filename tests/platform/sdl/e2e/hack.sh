@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The program as XScreenSaver starts its hacks: --root without XSCREENSAVER_WINDOW covers
-# the root window (with the options hacks are commonly given, which it takes and ignores),
+# the root window (with the options hacks are commonly given, which it takes and ignores)
+# and follows the screen's size,
 # a window number in decimal works as well as in hexadecimal, a variable that names no
 # window is refused instead of drawing over the whole screen, and a show that cannot
 # start says so on the error stream and ends by itself: nobody would answer a message box.
@@ -10,8 +11,8 @@ start_xvfb 800x600
 say "-root without XSCREENSAVER_WINDOW: the root window"
 before=$("$PROBE" children root | wc -l)
 run root -root -install -visual default -mono -no-fps
-covers_screen() { "$PROBE" children root | awk '$2 == 800 && $3 == 600 && $4 == 0 && $5 == 0' | grep -q .; }
-check "a child of the root window covers the screen" wait_until 5 covers_screen
+covers_screen() { "$PROBE" children root | awk -v w="$1" -v h="$2" '$2 == w && $3 == h && $4 == 0 && $5 == 0' | grep -q .; }
+check "a child of the root window covers the screen" wait_until 5 covers_screen 800 600
 wait_lit root 5000 5
 "$PROBE" shot root "$WORK/root.png"
 check "the show is on the screen ($s_lit pixels lit)" test "$s_lit" -gt 5000
@@ -42,6 +43,9 @@ for value in junk 0 ""; do
   check "... saying why" grep -q "XSCREENSAVER_WINDOW is '$value', not an X window number" "$WORK/junk$value.err"
 done
 check "nothing was drawn on the screen" test "$("$PROBE" children root | wc -l)" -eq "$before"
+DISPLAY= XSCREENSAVER_WINDOW=junk run nodisplay --root
+wait_exit "$last_pid" 5
+check "refused before anything starts, display or not (exit $code)" test "$code" -eq 2
 
 say "a show that cannot start"
 # Without EGL's vendor libraries there is no OpenGL to draw with.
@@ -52,4 +56,20 @@ check "the reason is on the error stream" grep -q "Enumeration failed" "$WORK/br
 check "no X error on the way out" test -z "$(grep -i 'x error' "$WORK/broken.err")"
 check "no window was left on the screen" test "$("$PROBE" children root | wc -l)" -eq "$before"
 check "nor in the window it was given" test -z "$("$PROBE" children "$host_window")"
+
+say "the screen's size changes under -root"
+# Last: after this RandR change (xrandr complains about the output and sizes the screen
+# anyway) the server offers no display that a new program could open.
+run resized -root
+check "a child of the root window covers the screen" wait_until 5 covers_screen 800 600
+xrandr --fb 640x480 >/dev/null 2>&1
+stats root
+check "the screen is 640 x 480 now" test "$s_width" -eq 640 -a "$s_height" -eq 480
+check "the show's child follows it" wait_until 3 covers_screen 640 480
+sleep 0.3
+wait_lit root 3000 3
+check "the show fills the smaller screen (lit up to column $s_lit_right)" \
+  test "$s_lit_right" -gt 580 -a "$s_lit_right" -lt 640 -a "$s_lit_left" -lt 60
+kill -TERM "$last_pid"; wait_exit "$last_pid" 2
+check "SIGTERM ends it (exit $code)" test "$code" -eq 0
 finish
