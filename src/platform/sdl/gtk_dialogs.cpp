@@ -45,6 +45,8 @@ struct GtkDialogSystem::Dialog {
   std::vector<Control*> selections;  // user selections not yet reported
   guint selectionSource = 0;
   const std::function<bool()>* cancelRequest = nullptr;
+  const std::vector<Dialog*>* running = nullptr;  // the system's, innermost last
+  bool vanished = false;  // its window was destroyed by another program
 };
 
 namespace {
@@ -250,10 +252,30 @@ gboolean OnKeyPress(GtkWidget* window, GdkEventKey* event, gpointer data) {
   }
 }
 
+// Only the dialog in front is cancelled: its owner hears of the request once the nested
+// dialog has ended and the owner's own loop runs again.
 gboolean PollCancelRequest(gpointer data) {
   auto* dialog = static_cast<Dialog*>(data);
+  if (dialog->running->empty() || dialog->running->back() != dialog) return G_SOURCE_CONTINUE;
   if (!dialog->ended && !dialog->closing && (*dialog->cancelRequest)()) CommandFor(dialog, IDCANCEL);
   return G_SOURCE_CONTINUE;
+}
+
+// The dialog's X window was destroyed by another program. The widget is kept (GTK would
+// destroy it, and the controls with it, while the procedure may still use them), the
+// procedure hears a cancel as from the close box, and a dialog it does not end ends
+// anyway: nobody could close it any more.
+gboolean OnVanished(GtkWidget*, GdkEvent*, gpointer data) {
+  auto* dialog = static_cast<Dialog*>(data);
+  if (dialog->vanished || dialog->closing) return TRUE;
+  dialog->vanished = true;
+  CommandFor(dialog, IDCANCEL);
+  if (!dialog->ended) {
+    dialog->ended = true;
+    dialog->result = IDCANCEL;
+    g_main_context_wakeup(nullptr);
+  }
+  return TRUE;
 }
 
 gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer data) {
@@ -382,6 +404,7 @@ intptr_t GtkDialogSystem::Run(Instance instance, const DialogTemplate& dialogTem
   d->observer = &observer_;
   d->instance = instance;
   d->procedure = procedure;
+  d->running = &running_;
 
   GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   const bool hasFont = (dialogTemplate.style & DS_SETFONT) != 0;
@@ -493,6 +516,7 @@ intptr_t GtkDialogSystem::Run(Instance instance, const DialogTemplate& dialogTem
   gtk_widget_show(client);
   g_signal_connect(window, "key-press-event", G_CALLBACK(OnKeyPress), d);
   g_signal_connect(window, "delete-event", G_CALLBACK(OnDelete), d);
+  g_signal_connect(window, "destroy-event", G_CALLBACK(OnVanished), d);
 
   // A dialog's frame offers moving and closing only: no minimize or maximize box.
   gtk_widget_realize(window);

@@ -18,7 +18,9 @@
 // a selection the user makes in a drop-down list (CBN_SELCHANGE, then CBN_SELENDOK); never
 // for changes the procedure makes itself. Esc and the close box send IDCANCEL, Enter the
 // default button's id (IDOK without one) unless the focus is on a push button, which Enter
-// then presses. EndDialog ends the loop once the procedure returns.
+// then presses. EndDialog ends the loop once the procedure returns. A dialog whose window
+// another program destroys gets IDCANCEL as from its close box, and ends with IDCANCEL if
+// its procedure does not end it.
 // Depends on the dialog and system ports, GTK 3 (only in the .cpp) and the BMP reader.
 #pragma once
 

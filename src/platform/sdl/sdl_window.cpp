@@ -70,8 +70,22 @@ void SetIcon(SDL_Window* window, uint32_t iconResource) {
   SDL_FreeSurface(surface);
 }
 
+// SDL only flushes its request to destroy a window. When another program destroyed the
+// window first, the error must reach the program's X error handler now: left for later,
+// it may surface in SDL_Quit, after SDL has put back Xlib's own handler, which ends the
+// process.
+void DestroySdlWindow(SDL_Window* window) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  Display* display = SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11
+                         ? info.info.x11.display
+                         : nullptr;
+  SDL_DestroyWindow(window);
+  if (display) XSync(display, False);
+}
+
 void DestroyBlanks(std::vector<SDL_Window*>* blanks) {
-  for (SDL_Window* blank : *blanks) SDL_DestroyWindow(blank);
+  for (SDL_Window* blank : *blanks) DestroySdlWindow(blank);
   blanks->clear();
 }
 
@@ -141,7 +155,7 @@ SdlWindowRef::SdlWindowRef(SDL_Window* window, uint64_t xChild, XLink* link)
 SdlWindowRef::~SdlWindowRef() {
   if (!xChild_ && xWindow_ && link_) link_->Unwatch(xWindow_);
   // SDL leaves a window it did not create alone; the X child is ours to destroy.
-  if (window_) SDL_DestroyWindow(window_);
+  if (window_) DestroySdlWindow(window_);
   if (xChild_ && link_) link_->DestroyChild(xChild_);
 }
 

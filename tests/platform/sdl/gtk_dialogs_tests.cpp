@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
+#include <chrono>
 #include <clocale>
 #include <functional>
 #include <memory>
@@ -15,6 +16,7 @@
 #include "platform/fake/fake_gdi.h"
 #include "platform/fake/fake_system.h"
 #include "platform/fake/fake_world.h"
+#include "other_client.h"
 #include "platform/sdl/gtk_dialogs.h"
 #include "resources/embedded.h"
 #include "template_builder.h"
@@ -426,6 +428,115 @@ TEST_F(GtkDialogsTest, WidgetsTakeTheirTemplateRectangles) {
   };
   EXPECT_EQ(dialogs.DialogBoxParamA(instance, 151, NoWindow, OuterProc, 0), 1);
   EXPECT_TRUE(checked);
+}
+
+// A program asked to end (a signal) cancels its dialogs: the dialog in front first, so that
+// no procedure hears of a cancel while a dialog it opened is still running, then its owner.
+TEST_F(GtkDialogsTest, ACancelRequestCancelsTheInnermostDialogFirst) {
+  const std::vector<uint8_t> inner = test::TemplateBuilder(0x90C808C0u, 0, 0, 100, 40, "Inner")
+                                         .Item("BUTTON", "OK", IDOK, 0x50010000u, 5, 5, 40, 14)
+                                         .Bytes();
+  bool requested = false;
+  int asked = 0;
+  dialogs.SetCancelRequest([&] {
+    ++asked;
+    return requested;
+  });
+  Window outerDialog{}, innerDialog{};
+  bool innerRunningAtOuterCancel = true;
+  intptr_t innerResult = 0;
+  std::chrono::steady_clock::time_point requestedAt, innerCancelledAt, outerCancelledAt;
+  outerProcedure = [&](Window d, uint32_t message, uintptr_t wParam, intptr_t) -> intptr_t {
+    if (message == WM_INITDIALOG) {
+      outerDialog = d;
+      WhenShown(d, [this, d] { gtk_button_clicked(GTK_BUTTON(Widget(d, 1009))); });
+      return 1;
+    }
+    if (message != WM_COMMAND) return 0;
+    if (LoWord(wParam) == 1009) {
+      innerResult = dialogs.DialogBoxIndirectParamA(instance, inner.data(), static_cast<uint32_t>(inner.size()), d,
+                                                    InnerProc, 0);
+    } else if (LoWord(wParam) == IDCANCEL) {
+      outerCancelledAt = std::chrono::steady_clock::now();
+      innerRunningAtOuterCancel = dialogs.NativeWindow(innerDialog) != nullptr;
+      dialogs.EndDialog(d, IDCANCEL);
+    }
+    return 0;
+  };
+  innerProcedure = [&](Window d, uint32_t message, uintptr_t wParam, intptr_t) -> intptr_t {
+    if (message == WM_INITDIALOG) {
+      innerDialog = d;
+      // Asked several times over before the request comes, the dialogs stay.
+      WhenShown(d, [&] {
+        After(400, [&] {
+          EXPECT_GE(asked, 2);
+          EXPECT_EQ(commands.size(), 1u);  // the click that opened the inner dialog
+          requested = true;
+          requestedAt = std::chrono::steady_clock::now();
+        });
+      });
+      return 1;
+    }
+    if (message == WM_COMMAND && LoWord(wParam) == IDCANCEL) {
+      innerCancelledAt = std::chrono::steady_clock::now();
+      dialogs.EndDialog(d, IDCANCEL);
+    }
+    return 0;
+  };
+  EXPECT_EQ(dialogs.DialogBoxParamA(instance, 151, NoWindow, OuterProc, 0), IDCANCEL);
+  EXPECT_EQ(innerResult, IDCANCEL);
+  ASSERT_EQ(commands.size(), 3u);
+  EXPECT_EQ(commands[1], (Command{innerDialog, IDCANCEL, BN_CLICKED, 0}));
+  EXPECT_EQ(commands[2].dialog, outerDialog);
+  EXPECT_EQ(commands[2].id, IDCANCEL);
+  EXPECT_FALSE(innerRunningAtOuterCancel);
+  // Both within a second of the request, as a signal must end the program.
+  EXPECT_LT(innerCancelledAt - requestedAt, std::chrono::milliseconds(500));
+  EXPECT_LT(outerCancelledAt - requestedAt, std::chrono::milliseconds(1000));
+}
+
+TEST_F(GtkDialogsTest, TheToolkitStartedCallbackRunsOnceBeforeTheFirstDialogIsInitialised) {
+  int started = 0;
+  std::vector<int> startedAtInit;
+  dialogs.SetToolkitStarted([&] { ++started; });
+  outerProcedure = [&](Window d, uint32_t message, uintptr_t, intptr_t) -> intptr_t {
+    if (message == WM_INITDIALOG) {
+      startedAtInit.push_back(started);
+      dialogs.EndDialog(d, IDOK);
+    }
+    return 1;
+  };
+  EXPECT_EQ(dialogs.DialogBoxParamA(instance, 151, NoWindow, OuterProc, 0), IDOK);
+  EXPECT_EQ(dialogs.DialogBoxParamA(instance, 151, NoWindow, OuterProc, 0), IDOK);
+  EXPECT_EQ(startedAtInit, (std::vector<int>{1, 1}));
+}
+
+// A dialog whose window vanishes is cancelled as by its close box, and ends even when its
+// procedure does not end it; the procedure may still use its controls meanwhile.
+TEST_F(GtkDialogsTest, ADialogDestroyedByAnotherProgramIsCancelled) {
+  for (const bool procedureEndsIt : {true, false}) {
+    SCOPED_TRACE(procedureEndsIt ? "the procedure ends it" : "the procedure does not");
+    commands.clear();
+    Window dialog{};
+    outerProcedure = [&](Window d, uint32_t message, uintptr_t wParam, intptr_t) -> intptr_t {
+      if (message == WM_INITDIALOG) {
+        dialog = d;
+        WhenShown(d, [this, d] { EXPECT_TRUE(test::DestroyFromOtherClient(DialogWindow(d))); });
+        return 1;
+      }
+      if (message == WM_COMMAND && LoWord(wParam) == IDCANCEL) {
+        EXPECT_TRUE(dialogs.CheckDlgButton(d, 1014, BST_CHECKED));
+        EXPECT_EQ(dialogs.IsDlgButtonChecked(d, 1014), BST_CHECKED);
+        if (procedureEndsIt) dialogs.EndDialog(d, 77);
+      }
+      return 0;
+    };
+    EXPECT_EQ(dialogs.DialogBoxParamA(instance, 151, NoWindow, OuterProc, 0), procedureEndsIt ? 77 : IDCANCEL);
+    ASSERT_EQ(commands.size(), 1u);
+    EXPECT_EQ(commands[0].dialog, dialog);
+    EXPECT_EQ(commands[0].id, IDCANCEL);
+    EXPECT_EQ(dialogs.NativeWindow(dialog), nullptr);
+  }
 }
 
 // The show's trace prints numbers with the C library; a locale taken from the environment

@@ -66,6 +66,18 @@ start_xvfb() {  # WxH
   export DISPLAY=":$(tr -d '[:space:]' <"$file")"
 }
 
+# The openbox window manager on that server, for tests of dialogs: frames with close boxes,
+# and the keyboard focus where a desktop puts it. Its settings are the system's defaults.
+start_wm() {
+  local tenths=0
+  XDG_CONFIG_HOME="$WORK/wm" openbox --sm-disable >"$WORK/openbox.log" 2>&1 &
+  started+=("$!")
+  until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; do
+    [ $tenths -ge 100 ] && { echo "openbox did not start"; cat "$WORK/openbox.log"; exit 1; }
+    sleep 0.1; tenths=$((tenths + 1))
+  done
+}
+
 # Starts the program in the background: run NAME ARGS... ; its id goes to $last_pid, its
 # output to $WORK/NAME.out and .err.
 last_pid=

@@ -4,7 +4,7 @@
 source "$(dirname "$0")/lib.sh"
 unset DISPLAY WAYLAND_DISPLAY
 
-for args in "/s" "" "--fullscreen" "/p 123"; do
+for args in "/s" "" "--fullscreen" "/p 123" "/c" "--settings"; do
   # shellcheck disable=SC2086
   run nodisplay $args
   wait_exit "$last_pid" 10
