@@ -92,6 +92,33 @@ TEST_F(FrameCycleTest, FailedDeviceFallsBackOnceToTheDefaultAndSavesIt) {
   EXPECT_TRUE(shell.displayFallbackUsed);
 }
 
+TEST_F(FrameCycleTest, FailedDefaultDeviceFallsBackToAnotherOneNotToItself) {
+  // The saved hardware device is also the fallback's default; it cannot start, while the
+  // software device can.
+  headless.registry.SetString(key, "A", "Primary Display Driver", 40);
+  headless.registry.SetString(key, "B", "display", 40);
+  headless.registry.SetString(key, "C", "Direct3D HAL", 40);
+  headless.registry.SetString(key, "D", "640 x 480 x 16", 40);
+  headless.graphics.drivers[0].devices[1].creatable = false;
+  Start();
+  EXPECT_EQ(Count("CreateDevice"), 2u) << "the hardware device once, then the software one";
+  EXPECT_EQ(headless.registry.String(key, "C"), "RGB Emulation");
+  EXPECT_EQ(headless.system.messageBoxes.size(), 0u);
+
+  // With the failing device the only one, the generic error comes without a second try.
+  AppCleanup();
+  ResetDeviceCatalog();
+  shell.displayFallbackUsed = false;
+  headless.graphics.drivers[0].devices.erase(headless.graphics.drivers[0].devices.begin());
+  headless.registry.SetString(key, "C", "Direct3D HAL", 40);
+  ASSERT_EQ(Enumerate(), 0);
+  headless.world.ClearCalls();
+  EXPECT_EQ(AppInit(window), ResultCode::InitFailed);
+  EXPECT_EQ(Count("CreateDevice"), 1u);
+  AppCleanup();
+  EXPECT_EQ(headless.world.LiveCount(), 0u);
+}
+
 TEST_F(FrameCycleTest, BothDevicesFailingGiveTheGenericErrorAndSaveNothing) {
   for (auto& device : headless.graphics.drivers[0].devices) device.creatable = false;
   ASSERT_EQ(Enumerate(), 0);
