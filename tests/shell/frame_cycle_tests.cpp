@@ -3,9 +3,12 @@
 // not ours, surface loss, menu-loop pauses, cleanup; and the loop's tick schedule.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "display/device_catalog.h"
 #include "display/display_framework.h"
 #include "headless_platform.h"
+#include "scene/camera.h"
 #include "shell/saver_window.h"
 #include "shell/shell.h"
 
@@ -143,6 +146,39 @@ TEST_F(FrameCycleTest, CleanupReleasesEverythingAndIsSafeTwice) {
   EXPECT_EQ(headless.graphics.LastDirectDraw(), nullptr);
   AppCleanup();
   EXPECT_EQ(headless.world.LiveCount(), 0u);
+}
+
+TEST_F(FrameCycleTest, EveryTickSetsTheCameraViewBeforeTheShowMoves) {
+  Start();
+  fake::FakeDevice* device = headless.graphics.LastDevice();
+  ASSERT_NE(device, nullptr);
+  D3DMATRIX camera{};
+  ASSERT_EQ(LookAtMatrix(camera, cameraEye, cameraTarget, cameraUp), 0);
+  // Launches happen inside the show's tick: by then the tick must have set the view.
+  struct Probe {
+    fake::FakeDevice* device;
+    D3DMATRIX camera;
+    int launches = 0;
+    int launchesBeforeTheView = 0;
+  } probe{device, camera};
+  show.hooks.context = &probe;
+  show.hooks.launch = [](void* context, int32_t, const Shell&) {
+    Probe& p = *static_cast<Probe*>(context);
+    ++p.launches;
+    bool viewSet = false;
+    for (const fake::DeviceCommand& command : p.device->commands) {
+      viewSet = viewSet || (command.kind == fake::DeviceCommand::Kind::SetTransform &&
+                            command.a == D3DTRANSFORMSTATE_VIEW &&
+                            std::memcmp(&command.matrix, &p.camera, sizeof p.camera) == 0);
+    }
+    if (!viewSet) ++p.launchesBeforeTheView;
+  };
+  for (int tick = 0; tick < 1000 && probe.launches < 5; ++tick) {
+    device->ClearRecords();
+    ASSERT_EQ(TickOnce(), 0);
+  }
+  EXPECT_GE(probe.launches, 5);
+  EXPECT_EQ(probe.launchesBeforeTheView, 0);
 }
 
 TEST_F(FrameCycleTest, CleanupBeforeAnyStartIsHarmless) {
