@@ -88,6 +88,12 @@ TEST(FakeWorld, SweepFailsTheNthCallOfAnyNameWithItsTypicalFailure) {
   EXPECT_EQ(CreateSound(fake), nb::DS_OK);  // once only
   EXPECT_EQ(fake.world.CheckedCalls(), before + 4);
 
+  // The test's own moves are not the program's calls: not counted, never failed.
+  fake.FailNthCall(1);
+  fake.world.Unchecked([&] { EXPECT_EQ(CreateSound(fake), nb::DS_OK); });
+  EXPECT_EQ(fake.world.CheckedCalls(), before + 4);
+  EXPECT_EQ(CreateSound(fake), nb::DSERR_NODRIVER);
+
   // A named rule firing on the same call keeps its own result.
   FakePlatform both;
   both.FailCall("DirectSoundCreate", nb::DSERR_ALLOCATED);

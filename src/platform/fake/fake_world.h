@@ -83,6 +83,14 @@ class FakeWorld {
   void FailNthCall(uint64_t n, int32_t (*resultFor)(std::string_view fullName));
   // The full name of the call the sweep failed; empty until it has fired.
   const std::string& SweptCall() const { return sweptCall_; }
+  // Runs action, the test's own move on the machine (closing a foreign window, say), with
+  // its calls neither counted nor failed: only the program's calls are swept.
+  template <class Action>
+  void Unchecked(Action&& action) {
+    ++unchecked_;
+    action();
+    --unchecked_;
+  }
 
   // A fresh non-zero handle value (windows, device contexts, bitmaps, keys, ...).
   uintptr_t NewHandle() { return nextHandle_ += 4; }
@@ -126,6 +134,7 @@ class FakeWorld {
   std::vector<Call> calls_;
   std::vector<Rule> rules_;
   uint64_t checkedCalls_ = 0;
+  int unchecked_ = 0;
   uint64_t sweepAt_ = 0;  // 0: no sweep
   int32_t (*sweepResult_)(std::string_view) = nullptr;
   std::string sweptCall_;
