@@ -46,6 +46,10 @@ if ! { cmake --preset fuzz && cmake --build --preset fuzz; } >"$work/logs/build.
   tail -n 30 "$work/logs/build.log"; echo "fuzz.sh: the fuzz build failed ($work/logs/build.log)" >&2; exit 1
 fi
 limits=(-print_final_stats=1 -timeout=30 -rss_limit_mb=2048)
+# Crash reports with file names and lines.
+if command -v llvm-symbolizer-14 >/dev/null 2>&1; then
+  export ASAN_SYMBOLIZER_PATH=${ASAN_SYMBOLIZER_PATH:-$(command -v llvm-symbolizer-14)}
+fi
 if [ -n "$runs" ]; then
   limits+=(-runs="$runs")
   [ $time_given -eq 1 ] && limits+=(-max_total_time="$seconds")

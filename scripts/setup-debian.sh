@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Prepares a Debian 12 machine to build and test Nightbloom: native toolchain, mingw-w64 cross
 # compilers, Wine (32- and 64-bit, with 32-bit Mesa so that DirectDraw/Direct3D work under it),
-# Xvfb, the SDL2/GTK 3/GL/libpng development packages, and a private Wine prefix. Safe to run
+# Xvfb, the SDL2/GTK 3/GL/libpng development packages, clang 14 with the libFuzzer and
+# sanitizer runtimes, and a private Wine prefix. Safe to run
 # again: it installs only what is missing, updates the package lists only when it has to
 # install, and never asks a question (CI runs it without a terminal).
 set -euo pipefail
@@ -17,6 +18,7 @@ packages=(
   xvfb xauth x11-utils imagemagick
   libsdl2-dev libsdl2-mixer-dev libgtk-3-dev libpng-dev
   libegl-dev libgl1-mesa-dev libgles-dev libegl-mesa0 libgl1-mesa-dri
+  clang-14 libclang-rt-14-dev llvm-14
 )
 
 as_root() {
@@ -61,7 +63,7 @@ else
 fi
 
 for tool in cmake ctest g++ i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix \
-            i686-w64-mingw32-windres wine wineboot wineserver Xvfb xdpyinfo flock; do
+            i686-w64-mingw32-windres wine wineboot wineserver Xvfb xdpyinfo flock clang++-14; do
   command -v "$tool" >/dev/null 2>&1 || { echo "setup: '$tool' is still missing" >&2; exit 1; }
 done
 
