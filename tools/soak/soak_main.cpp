@@ -31,7 +31,9 @@
 #endif
 #endif
 #ifdef NB_SOAK_SANITIZER_HEAP
-#include <sanitizer/allocator_interface.h>
+// The sanitizer runtime's own count of the bytes it has handed out (GCC ships the runtime
+// without this header).
+extern "C" size_t __sanitizer_get_current_allocated_bytes(void);
 #else
 #include <malloc.h>
 #endif
