@@ -6,6 +6,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "display/device_catalog.h"
@@ -21,16 +22,42 @@ using nb::fuzz::InputReader;
 const char* const valueNames[] = {"A", "B", "C", "D", "E", "F", "G", "H"};
 const uint32_t valueTypes[] = {nb::REG_NONE, nb::REG_SZ, nb::REG_BINARY, nb::REG_DWORD};
 
-// A machine with two drivers, so that a saved choice can name either.
-nb::fake::FakePlatform& Machine() {
-  static nb::fake::FakePlatform* fake = [] {
-    auto* made = new nb::fake::FakePlatform;
-    made->graphics.drivers = {nb::fake::StandardDriver(),
-                              nb::fake::SecondaryDriver(nb::GUID{0x51, 0x52, 0x53, {1, 2, 3, 4, 5, 6, 7, 8}},
-                                                        "Second display", "display2")};
-    return made;
-  }();
-  return *fake;
+// A machine with two drivers, so that a saved choice can name either, and its catalogue,
+// built once: enumerating reads nothing from the registry, the choice made afterwards
+// does. Choose() puts the catalogue's choice back to where the enumeration left it and
+// chooses again, as the enumeration's last step does.
+struct Machine {
+  nb::fake::FakePlatform fake;
+  nb::DriverEntry* currentDriver = nullptr;
+  std::vector<std::pair<nb::DriverEntry*, nb::DeviceEntry*>> currentDevices;
+  std::vector<std::pair<nb::DeviceEntry*, nb::ModeEntry*>> currentModes;
+
+  Machine() {
+    fake.graphics.drivers = {nb::fake::StandardDriver(),
+                             nb::fake::SecondaryDriver(nb::GUID{0x51, 0x52, 0x53, {1, 2, 3, 4, 5, 6, 7, 8}},
+                                                       "Second display", "display2")};
+    FUZZ_CHECK(nb::EnumerateDisplayDevices(fake.graphics, fake.registry, nb::SaverDeviceTest) == nb::S_OK);
+    FUZZ_CHECK(fake.world.LiveCount() == 0);
+    currentDriver = nb::deviceCatalog.currentDriver;
+    for (nb::DriverEntry* driver = nb::GetDrivers(); driver; driver = driver->next) {
+      currentDevices.emplace_back(driver, driver->currentDevice);
+      for (nb::DeviceEntry* device = driver->devices; device; device = device->next) {
+        currentModes.emplace_back(device, device->currentMode);
+      }
+    }
+  }
+
+  int32_t Choose() {
+    nb::deviceCatalog.currentDriver = currentDriver;
+    for (auto& [driver, device] : currentDevices) driver->currentDevice = device;
+    for (auto& [device, mode] : currentModes) device->currentMode = mode;
+    return nb::SelectDefaultDevice(fake.registry, true);
+  }
+};
+
+Machine& TheMachine() {
+  static Machine* machine = new Machine;
+  return *machine;
 }
 
 // The text of a saved value as the reader compares it: at most 40 bytes, up to a zero.
@@ -61,11 +88,11 @@ void CheckCurrentChoiceIsInTheCatalogue() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  nb::fake::FakePlatform& fake = Machine();
+  Machine& machine = TheMachine();
+  nb::fake::FakePlatform& fake = machine.fake;
   nb::fake::FakeRegistry& registry = fake.registry;
   const std::string key = nb::settingsKey;
   registry.DeleteKey("Software");
-  nb::ResetDeviceCatalog();
   nb::settings = nb::Settings{};
   fake.world.ClearCalls();
 
@@ -95,9 +122,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   // The machine always has a software device, so there is always a choice.
-  FUZZ_CHECK(nb::EnumerateDisplayDevices(fake.graphics, registry, nb::SaverDeviceTest) == nb::S_OK);
+  FUZZ_CHECK(machine.Choose() == nb::S_OK);
   CheckCurrentChoiceIsInTheCatalogue();
-  FUZZ_CHECK(fake.world.LiveCount() == 0);
 
   const bool restored = nb::LoadSavedDeviceChoice(registry);
   bool storedChoiceUsable = true;
@@ -148,8 +174,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   nb::LoadSettings(registry);
   FUZZ_CHECK(nb::settings.useSound == before.useSound && nb::settings.particleLevel == before.particleLevel &&
              nb::settings.smokeLevel == before.smokeLevel);
-  nb::ResetDeviceCatalog();
-  FUZZ_CHECK(nb::EnumerateDisplayDevices(fake.graphics, registry, nb::SaverDeviceTest) == nb::S_OK);
+  FUZZ_CHECK(machine.Choose() == nb::S_OK);
   nb::DriverEntry* againDriver = nullptr;
   nb::DeviceEntry* againDevice = nullptr;
   nb::GetCurrentDevice(&againDriver, &againDevice);
