@@ -96,6 +96,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   nb::settings = nb::Settings{};
   fake.world.ClearCalls();
 
+  // A later record of a name replaces the earlier one, as writing the value again would.
+  std::map<std::string, nb::fake::RegistryValue> stored;
   InputReader input(data, size);
   while (!input.Empty()) {
     const char* name = valueNames[input.Byte() % 8];
@@ -103,12 +105,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint32_t type = typeByte < 4 ? valueTypes[typeByte] : typeByte;
     size_t taken = 0;
     const uint8_t* bytes = input.Take(input.Word(), &taken);
-    registry.SetValue(key, name, type, std::vector<uint8_t>(bytes, bytes + taken));
+    stored[name] = nb::fake::RegistryValue{type, std::vector<uint8_t>(bytes, bytes + taken)};
   }
-  std::map<std::string, nb::fake::RegistryValue> stored;
-  for (const char* name : valueNames) {
-    if (auto value = registry.Value(key, name)) stored[name] = *value;
-  }
+  for (const auto& [name, value] : stored) registry.SetValue(key, name, value.type, value.bytes);
 
   nb::LoadSettings(registry);
   for (int32_t level : {nb::settings.particleLevel, nb::settings.smokeLevel}) FUZZ_CHECK(level >= 0 && level <= 2);
