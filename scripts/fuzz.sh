@@ -57,7 +57,7 @@ else
   limits+=(-max_total_time="$seconds")
 fi
 
-failed=0
+failed=0 crashed=0
 printf '%-16s %14s %10s %8s  %s\n' target executions "exec/s" new crashes
 for target in "${targets[@]}"; do
   program="$work/tests/fuzz/fuzz_$target"
@@ -74,9 +74,14 @@ for target in "${targets[@]}"; do
   printf '%-16s %14s %10s %8s  %s\n' "$target" "${executions:-?}" "${speed:-?}" "${added:-?}" "$found"
   if [ $rc -ne 0 ] || [ "$found" -gt 0 ]; then
     failed=1
+    [ "$found" -gt 0 ] && crashed=1
     echo "---- $target failed (exit $rc); from $log:"
     grep -E -m 20 'ERROR|runtime error|check failed|SUMMARY|Test unit written' "$log"
   fi
 done
-[ $failed -eq 0 ] || echo "fuzz.sh: crashes found; inputs under $work/crashes/"
+if [ $crashed -ne 0 ]; then
+  echo "fuzz.sh: crashes found; inputs under $work/crashes/"
+elif [ $failed -ne 0 ]; then
+  echo "fuzz.sh: a target ended before its time or runs were up"
+fi
 exit $failed
