@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
 # The one test command: prepares the machine, then configures, builds and runs every test of the
 # dev, asan and win32 presets (the win32 tests under Wine, including the trace parity check of
-# the Windows build against the native one). Tests that need an X display get a private Xvfb,
-# started here and stopped at the end. Exits non-zero if any step fails, after a summary.
-#   scripts/run-tests.sh [preset...]     (default: dev asan win32; win64 also works)
+# the Windows build against the native one), and fuzzes each fuzz target for a short while
+# (the fuzz preset). The native presets include the failure sweep and the short soak. Tests
+# that need an X display get a private Xvfb, started here and stopped at the end. Exits
+# non-zero if any step fails, after a summary.
+#   scripts/run-tests.sh [preset...]     (default: dev asan win32 fuzz; win64 also works)
+#   NIGHTBLOOM_FUZZ_SECONDS=N            seconds per fuzz target (default 20)
 set -uo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 jobs=${NIGHTBLOOM_JOBS:-2}
-if [ $# -gt 0 ]; then presets=("$@"); else presets=(dev asan win32); fi
+if [ $# -gt 0 ]; then presets=("$@"); else presets=(dev asan win32 fuzz); fi
 logs="$root/build/logs"
 
 stage_names=() stage_results=() stage_seconds=()
@@ -119,6 +122,16 @@ step "start Xvfb" - start_xvfb || true
 
 native_trace="$root/build/dev/tools/trace/nightbloom-trace"
 for preset in "${presets[@]}"; do
+  if [ "$preset" = fuzz ]; then
+    # Builds the fuzz preset itself; a crash or a broken check in any target fails the step.
+    if step "fuzz: ${NIGHTBLOOM_FUZZ_SECONDS:-20} s per target" - \
+         bash "$root/scripts/fuzz.sh" --seconds "${NIGHTBLOOM_FUZZ_SECONDS:-20}"; then
+      tests_passed=$((tests_passed + 1))
+    else
+      tests_failed=$((tests_failed + 1))
+    fi
+    continue
+  fi
   extra=()
   if [ "$preset" = win32 ] || [ "$preset" = win64 ]; then
     if [ -x "$native_trace" ]; then

@@ -3,8 +3,8 @@
 # compilers, Wine (32- and 64-bit, with 32-bit Mesa so that DirectDraw/Direct3D work under it),
 # Xvfb with xdotool and a window manager (openbox) for the desktop tests, the font the dialogs are
 # laid out in, the SDL2/GTK 3/GL/libpng development packages, XScreenSaver (its daemon and
-# settings program, for the hack's test) with what the Debian package and its test use, and a
-# private Wine prefix. Safe to run
+# settings program, for the hack's test) with what the Debian package and its test use, clang 14
+# with the libFuzzer and sanitizer runtimes, and a private Wine prefix. Safe to run
 # again: it installs only what is missing, updates the package lists only when it has to
 # install, and never asks a question (CI runs it without a terminal).
 set -euo pipefail
@@ -21,6 +21,7 @@ packages=(
   libsdl2-dev libsdl2-mixer-dev libgtk-3-dev libpng-dev
   libegl-dev libgl1-mesa-dev libgles-dev libegl-mesa0 libgl1-mesa-dri
   xscreensaver dpkg-dev file groff-base libxml2-utils desktop-file-utils libxdamage-dev
+  clang-14 libclang-rt-14-dev llvm-14
 )
 
 as_root() {
@@ -66,7 +67,8 @@ fi
 
 for tool in cmake ctest g++ i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix \
             i686-w64-mingw32-windres wine wineboot wineserver Xvfb xdpyinfo xdotool openbox flock \
-            xrandr cpack dpkg-shlibdeps xscreensaver xscreensaver-command xscreensaver-settings setpriv unshare; do
+            xrandr cpack dpkg-shlibdeps xscreensaver xscreensaver-command xscreensaver-settings setpriv unshare \
+            clang++-14; do
   command -v "$tool" >/dev/null 2>&1 || { echo "setup: '$tool' is still missing" >&2; exit 1; }
 done
 

@@ -194,10 +194,10 @@ void ChooseDevice(DriverEntry* driver, DeviceEntry* device) {
   driver->currentDevice = device;
 }
 
-bool ChooseFirst(bool hardware) {
+bool ChooseFirst(bool hardware, const DeviceEntry* skip) {
   for (DriverEntry* driver = deviceCatalog.drivers; driver; driver = driver->next) {
     for (DeviceEntry* device = driver->devices; device; device = device->next) {
-      if ((device->isHardware != 0) == hardware) {
+      if ((device->isHardware != 0) == hardware && device != skip) {
         ChooseDevice(driver, device);
         return true;
       }
@@ -230,12 +230,12 @@ int32_t SaverDeviceTest(const DDCAPS* /*driverCaps*/, const D3DDEVICEDESC* devic
   return E_FAIL;
 }
 
-int32_t SelectDefaultDevice(Registry& registry, bool initial) {
+int32_t SelectDefaultDevice(Registry& registry, bool initial, const DeviceEntry* skip) {
   if (initial && LoadSavedDeviceChoice(registry)) return S_OK;
   // Hardware is preferred only by the fallback after a failed start; the first choice of a
   // run without a usable saved choice is always a software device.
-  if (!initial && ChooseFirst(true)) return S_OK;
-  if (ChooseFirst(false)) return S_OK;
+  if (!initial && ChooseFirst(true, skip)) return S_OK;
+  if (ChooseFirst(false, skip)) return S_OK;
   if (!deviceCatalog.anyDeviceSeen) return ResultCode::EnumFailed;
   if (!deviceCatalog.referenceSeen) return ResultCode::NoCompatibleDevices;
   return ResultCode::NoCompatibleDirect3D;

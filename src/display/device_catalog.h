@@ -79,10 +79,11 @@ int32_t SaverDeviceTest(const DDCAPS* driverCaps, const D3DDEVICEDESC* deviceCap
 
 // Chooses a device. initial: the saved choice first, then the first software device.
 // Not initial (the one fallback of the display start): the first hardware device, else
-// the first software device; the registry is not read. 0, EnumFailed (no device was ever
-// reported), NoCompatibleDevices, NoCompatibleDirect3D (the reference rasterizer was usable
-// but nothing could be chosen).
-int32_t SelectDefaultDevice(Registry& registry, bool initial);
+// the first software device; the registry is not read. The passes pass over skip (the
+// device that just failed to start), so that the fallback never picks it again. 0,
+// EnumFailed (no device was ever reported), NoCompatibleDevices, NoCompatibleDirect3D
+// (the reference rasterizer was usable but nothing could be chosen).
+int32_t SelectDefaultDevice(Registry& registry, bool initial, const DeviceEntry* skip = nullptr);
 
 // Makes the saved choice current when its four texts match a driver, device and mode of
 // the catalogue; false when the key or a value is missing, too long, or nothing matches.

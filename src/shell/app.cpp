@@ -56,8 +56,10 @@ int32_t InitDisplay(Window window) {
     // A failed Initialize has released everything it built.
   }
   if (shell.displayFallbackUsed) return ResultCode::InitFailed;
-  SelectDefaultDevice(ports.registry, false);
   shell.displayFallbackUsed = true;
+  // The default device may be the one that just failed; starting it again would only fail
+  // again, while another device (a working software one) would be left untried.
+  if (Failed(SelectDefaultDevice(ports.registry, false, device))) return ResultCode::InitFailed;
   return InitDisplay(window);
 }
 

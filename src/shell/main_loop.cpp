@@ -4,6 +4,7 @@
 #include "display/device_catalog.h"
 #include "display/display_framework.h"
 #include "display/result_codes.h"
+#include "scene/textures.h"
 #include "shell/config_dialog.h"
 #include "shell/preview.h"
 #include "shell/saver_window.h"
@@ -151,6 +152,7 @@ int ShellMain(Platform& platform, Instance instance, const char* commandLine,
   const int32_t started = AppInit(window);
   if (Failed(started)) {
     AppCleanup();
+    TextureDestroyAll();
     ShowErrorMessage(system, started, true);
     return 0;
   }
@@ -172,6 +174,8 @@ int ShellMain(Platform& platform, Instance instance, const char* commandLine,
   while (shell.running) SaverLoopPass();
   system.SystemParametersInfoA(SPI_SCREENSAVERRUNNING, 0, &scratchValue, 0);
   system.timeEndPeriod(1);
+  // The texture list keeps its bitmaps for the whole run; the run is over.
+  TextureDestroyAll();
   shell.trace.reset();
   return static_cast<int>(shell.lastMessageParam);
 }

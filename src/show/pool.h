@@ -34,6 +34,9 @@ public:
         FreeNode* node = freeList_;
         freeList_ = node->next;
         ++inUse_;
+        if (inUse_ > peakInUse_) {
+            peakInUse_ = inUse_;
+        }
         T* record = reinterpret_cast<T*>(node);
         std::memset(static_cast<void*>(record), 0, sizeof(T));
         return record;
@@ -51,6 +54,9 @@ public:
     void SetLimit(size_t maxRecords) { limit_ = maxRecords; }
     size_t InUse() const { return inUse_; }
     size_t Capacity() const { return capacity_; }
+    // The most records that were in use at once, also within a tick, since the blocks
+    // were last released: the moment the pool had to grow for.
+    size_t PeakInUse() const { return peakInUse_; }
 
     // Only valid when every record has been given back.
     void ReleaseBlocks() {
@@ -64,6 +70,7 @@ public:
         freeList_ = nullptr;
         capacity_ = 0;
         inUse_ = 0;
+        peakInUse_ = 0;
     }
 
 private:
@@ -97,6 +104,7 @@ private:
     FreeNode* freeList_ = nullptr;
     size_t capacity_ = 0;
     size_t inUse_ = 0;
+    size_t peakInUse_ = 0;
     size_t limit_ = 0;
 };
 

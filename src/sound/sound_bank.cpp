@@ -56,14 +56,17 @@ int32_t FillVoice(SoundBuffer* buffer, const uint8_t* data, uint32_t size) {
 
 int32_t CreateVoiceBuffer(DirectSound& device, const WaveView& wave, Ref<SoundBuffer>& out) {
     out.Reset();
-    // The platform copies the format during the call; the copy keeps it from reading a
-    // cbSize that a 16-byte "fmt " chunk does not have.
-    const WAVEFORMATEX format = CopyWaveFormat(wave);
+    // The platform copies the format during the call, cbSize extra bytes included; the
+    // copy never lets it read past what the file's "fmt " chunk holds.
+    WaveFormatCopy format;
+    if (const int32_t copied = format.Assign(wave); Failed(copied)) {
+        return copied;
+    }
     DSBUFFERDESC desc{};
     desc.dwSize = sizeof(DSBUFFERDESC);
     desc.dwFlags = voiceBufferFlags;
     desc.dwBufferBytes = wave.dataSize;
-    desc.lpwfxFormat = &format;
+    desc.lpwfxFormat = format.Get();
     Ref<SoundBuffer> buffer;
     const int32_t created = device.CreateSoundBuffer(desc, buffer.Put());
     if (Failed(created)) {

@@ -5,7 +5,9 @@
 #include "sound/wave.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
+#include <new>
 
 namespace nb {
 
@@ -25,13 +27,36 @@ bool IsTag(const uint8_t* at, const char (&tag)[5]) {
 
 }  // namespace
 
-WAVEFORMATEX CopyWaveFormat(const WaveView& wave) {
-    WAVEFORMATEX format{};
-    if (wave.format != nullptr) {
-        const size_t bytes = std::min<size_t>(wave.formatSize, sizeof(format));
-        std::memcpy(&format, wave.format, bytes);
+int32_t WaveFormatCopy::Assign(const WaveView& wave) {
+    bytes_.reset();
+    size_ = 0;
+    if (wave.format == nullptr) {
+        return E_FAIL;
     }
-    return format;
+    constexpr uint32_t recordSize = sizeof(WAVEFORMATEX);
+    constexpr uint32_t cbSizeOffset = offsetof(WAVEFORMATEX, cbSize);
+    const auto* source = reinterpret_cast<const uint8_t*>(wave.format);
+    uint32_t extra = 0;
+    if (wave.formatSize >= recordSize) {
+        const uint32_t promised = static_cast<uint32_t>(source[cbSizeOffset]) |
+                                  static_cast<uint32_t>(source[cbSizeOffset + 1]) << 8;
+        if (promised <= wave.formatSize - recordSize) {
+            extra = promised;
+        }
+    }
+    const uint32_t size = recordSize + extra;
+    bytes_.reset(new (std::nothrow) uint8_t[size]());
+    if (!bytes_) {
+        return E_OUTOFMEMORY;
+    }
+    std::memcpy(bytes_.get(), source, std::min(wave.formatSize, recordSize));
+    bytes_[cbSizeOffset] = static_cast<uint8_t>(extra);
+    bytes_[cbSizeOffset + 1] = static_cast<uint8_t>(extra >> 8);
+    if (extra != 0) {
+        std::memcpy(bytes_.get() + recordSize, source + recordSize, extra);
+    }
+    size_ = size;
+    return S_OK;
 }
 
 int32_t ParseWave(const uint8_t* file, uint32_t size, WaveView* out) {

@@ -1,9 +1,12 @@
-// Reading a RIFF WAVE file in place: where its format record and its samples lie.
-// Depends on the sound port's WAVEFORMATEX only. Must not copy or allocate, and must
-// never read a byte outside the buffer it is given, whatever the file claims.
+// Reading a RIFF WAVE file in place: where its format record and its samples lie, and
+// the copy of the format record that a sound buffer is made from.
+// Depends on the sound port's WAVEFORMATEX only. The parse must not copy or allocate,
+// and nothing here may read a byte outside the buffer it is given, whatever the file
+// claims.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "platform/sound.h"
 
@@ -20,9 +23,24 @@ struct WaveView {
     uint32_t dataSize = 0;
 };
 
-// The format record as a buffer description wants it: the fields the file has, the
-// rest zero (cbSize 0 for plain PCM).
-WAVEFORMATEX CopyWaveFormat(const WaveView& wave);
+// The format record as a buffer description wants it, in memory of its own: the fields
+// the file has, the rest zero, then the cbSize extra bytes when the "fmt " chunk really
+// holds them. The platform reads cbSize bytes after the 18-byte record, so a cbSize that
+// the chunk does not back is written as 0 (as for a 16-byte PCM record, which has none).
+class WaveFormatCopy {
+   public:
+    // S_OK; E_FAIL for a view without a format; E_OUTOFMEMORY. On failure the copy is
+    // empty.
+    int32_t Assign(const WaveView& wave);
+    // The record with its extra bytes; null while empty.
+    const WAVEFORMATEX* Get() const { return reinterpret_cast<const WAVEFORMATEX*>(bytes_.get()); }
+    // 18 + cbSize, or 0 while empty.
+    uint32_t Size() const { return size_; }
+
+   private:
+    std::unique_ptr<uint8_t[]> bytes_;
+    uint32_t size_ = 0;
+};
 
 // Walks the chunks of a RIFF WAVE file of size bytes. Every chunk header and body must
 // lie inside both the buffer and the RIFF chunk's declared end; chunks are padded to

@@ -259,6 +259,25 @@ TEST_F(CatalogTest, FallbackChoicePrefersHardwareAndIgnoresTheSavedChoice) {
   EXPECT_STREQ(CurrentDevice()->name, "First");
 }
 
+TEST_F(CatalogTest, FallbackPassesOverTheDeviceThatFailed) {
+  graphics.drivers = {Primary({Software("RGB Emulation"), Hardware("First HAL"), Hardware("Second HAL")})};
+  ASSERT_EQ(Enumerate(), S_OK);
+  const DeviceEntry* first = test::FindDevice(GetDrivers(), "First HAL");
+  ASSERT_EQ(SelectDefaultDevice(registry, false, first), S_OK);
+  EXPECT_STREQ(CurrentDevice()->name, "Second HAL");
+
+  graphics.drivers = {Primary({Software("RGB Emulation"), Hardware("Direct3D HAL")})};
+  ASSERT_EQ(Reenumerate(), S_OK);
+  ASSERT_EQ(SelectDefaultDevice(registry, false, test::FindDevice(GetDrivers(), "Direct3D HAL")), S_OK);
+  EXPECT_STREQ(CurrentDevice()->name, "RGB Emulation") << "the software device is next in line";
+
+  // With the failed device the only one, there is nothing to fall back to.
+  graphics.drivers = {Primary({Hardware("Direct3D HAL")})};
+  ASSERT_EQ(Reenumerate(), ResultCode::NoCompatibleDevices);  // no software device to start with
+  ASSERT_EQ(SelectDefaultDevice(registry, false), S_OK);
+  EXPECT_EQ(SelectDefaultDevice(registry, false, GetDrivers()->devices), ResultCode::NoCompatibleDevices);
+}
+
 TEST_F(CatalogTest, SavedChoiceIsWrittenAsFourFortyByteStrings) {
   graphics.drivers = {Primary({Software("RGB Emulation"), Hardware("Direct3D HAL")},
                               Modes({{640, 480, 16}, {1024, 768, 32}}))};

@@ -90,6 +90,22 @@ TEST_F(FakeSoundTest, LostBuffersNeedRestoreAndRefill) {
   EXPECT_EQ(buffer->Play(0, 0, 0), nb::DS_OK);
 }
 
+TEST_F(FakeSoundTest, CopiesTheBytesThatCbSizePromises) {
+  struct {
+    nb::WAVEFORMATEX format;
+    uint8_t extra[4];
+  } record{Pcm(), {1, 2, 3, 4}};
+  record.format.cbSize = 4;
+  const nb::DSBUFFERDESC desc{sizeof(nb::DSBUFFERDESC), 0, 64, 0, &record.format};
+  nb::Ref<nb::SoundBuffer> buffer;
+  ASSERT_EQ(device->CreateSoundBuffer(desc, buffer.Put()), nb::DS_OK);
+  nb::Ref<nb::SoundBuffer> duplicate;
+  ASSERT_EQ(device->DuplicateSoundBuffer(buffer.Get(), duplicate.Put()), nb::DS_OK);
+  for (nb::SoundBuffer* made : {buffer.Get(), duplicate.Get()}) {
+    EXPECT_EQ(static_cast<nb::fake::FakeSoundBuffer*>(made)->formatExtra, (std::vector<uint8_t>{1, 2, 3, 4}));
+  }
+}
+
 TEST_F(FakeSoundTest, RefusesBadDescriptions) {
   const nb::WAVEFORMATEX format = Pcm();
   nb::Ref<nb::SoundBuffer> buffer;

@@ -75,6 +75,41 @@ TEST(FakeWorld, FailsNonCodeCallsWithTheirOwnFailureValue) {
   EXPECT_TRUE(fake.windows.PeekMessageA(&event, nb::NoWindow, 0, 0, nb::PM_REMOVE));
 }
 
+TEST(FakeWorld, SweepFailsTheNthCallOfAnyNameWithItsTypicalFailure) {
+  FakePlatform fake;
+  fake.system.timeBeginPeriod(1);
+  const uint64_t before = fake.world.CheckedCalls();
+  fake.FailNthCall(3);  // of: DirectSoundCreate, timeEndPeriod, DirectSoundCreate, ...
+  EXPECT_EQ(CreateSound(fake), nb::DS_OK);
+  EXPECT_EQ(fake.system.timeEndPeriod(1), nb::TIMERR_NOERROR);
+  EXPECT_TRUE(fake.world.SweptCall().empty());
+  EXPECT_EQ(CreateSound(fake), nb::DSERR_NODRIVER);
+  EXPECT_EQ(fake.world.SweptCall(), "SoundSystem::DirectSoundCreate");
+  EXPECT_EQ(CreateSound(fake), nb::DS_OK);  // once only
+  EXPECT_EQ(fake.world.CheckedCalls(), before + 4);
+
+  // The test's own moves are not the program's calls: not counted, never failed.
+  fake.FailNthCall(1);
+  fake.world.Unchecked([&] { EXPECT_EQ(CreateSound(fake), nb::DS_OK); });
+  EXPECT_EQ(fake.world.CheckedCalls(), before + 4);
+  EXPECT_EQ(CreateSound(fake), nb::DSERR_NODRIVER);
+
+  // A named rule firing on the same call keeps its own result.
+  FakePlatform both;
+  both.FailCall("DirectSoundCreate", nb::DSERR_ALLOCATED);
+  both.FailNthCall(1);
+  EXPECT_EQ(CreateSound(both), nb::DSERR_ALLOCATED);
+  EXPECT_TRUE(both.world.SweptCall().empty());
+
+  // Calls that fail without a code fail in their own way.
+  FakePlatform gdi;
+  gdi.FailNthCall(1);
+  EXPECT_EQ(gdi.gdi.CreateCompatibleDC(nb::NoDc), nb::NoDc);
+  EXPECT_EQ(nb::fake::TypicalFailure("Registry::RegOpenKeyExA"), nb::ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(nb::fake::TypicalFailure("DrawSurface::Flip"), nb::DDERR_SURFACELOST);
+  EXPECT_EQ(nb::fake::TypicalFailure("Gdi::GetDC"), nb::E_FAIL);
+}
+
 TEST(FakeWorld, LogsCallsInOrderAcrossPorts) {
   FakePlatform fake;
   fake.system.timeBeginPeriod(1);

@@ -69,9 +69,12 @@ TEST_F(EndToEndTest, SaverRunsFromStartToAKeyPressAndExits) {
   EXPECT_TRUE(headless.system.messageBoxes.empty());
   EXPECT_EQ(headless.windows.WindowCount(), 0u);
   EXPECT_EQ(headless.system.cursorCount, 0);  // hidden for the show, shown for the password
-  // Display, textures and sound were all released on the way out.
+  // Display, textures and sound were all released on the way out, the texture list with
+  // its bitmaps too.
   EXPECT_FALSE(shell.framework);
   EXPECT_EQ(headless.world.LiveCount(), 0u);
+  EXPECT_EQ(textureList.head, nullptr);
+  EXPECT_EQ(headless.gdi.BitmapCount(), 0u);
 }
 
 TEST_F(EndToEndTest, RefusedPasswordKeepsTheShowGoingUntilTheNextInput) {
@@ -161,8 +164,10 @@ TEST_F(EndToEndTest, DisplayThatCannotStartEndsInTheGenericInitialisationError) 
   ASSERT_EQ(headless.system.messageBoxes.size(), 1u);
   EXPECT_EQ(headless.system.messageBoxes[0].text, "Generic initialization error.");
   EXPECT_EQ(headless.system.messageBoxes[0].type, MB_OK | MB_ICONERROR);
-  // Cleaned up before the message: nothing of display or sound is left.
+  // Cleaned up before the message: nothing of display, sound or textures is left.
   EXPECT_EQ(headless.world.LiveCount(), 0u);
+  EXPECT_EQ(textureList.head, nullptr);
+  EXPECT_EQ(headless.gdi.BitmapCount(), 0u);
   EXPECT_EQ(Count("SystemParametersInfoA"), 0u);
 }
 

@@ -3,9 +3,12 @@
 // not ours, surface loss, menu-loop pauses, cleanup; and the loop's tick schedule.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "display/device_catalog.h"
 #include "display/display_framework.h"
 #include "headless_platform.h"
+#include "scene/camera.h"
 #include "shell/saver_window.h"
 #include "shell/shell.h"
 
@@ -92,6 +95,33 @@ TEST_F(FrameCycleTest, FailedDeviceFallsBackOnceToTheDefaultAndSavesIt) {
   EXPECT_TRUE(shell.displayFallbackUsed);
 }
 
+TEST_F(FrameCycleTest, FailedDefaultDeviceFallsBackToAnotherOneNotToItself) {
+  // The saved hardware device is also the fallback's default; it cannot start, while the
+  // software device can.
+  headless.registry.SetString(key, "A", "Primary Display Driver", 40);
+  headless.registry.SetString(key, "B", "display", 40);
+  headless.registry.SetString(key, "C", "Direct3D HAL", 40);
+  headless.registry.SetString(key, "D", "640 x 480 x 16", 40);
+  headless.graphics.drivers[0].devices[1].creatable = false;
+  Start();
+  EXPECT_EQ(Count("CreateDevice"), 2u) << "the hardware device once, then the software one";
+  EXPECT_EQ(headless.registry.String(key, "C"), "RGB Emulation");
+  EXPECT_EQ(headless.system.messageBoxes.size(), 0u);
+
+  // With the failing device the only one, the generic error comes without a second try.
+  AppCleanup();
+  ResetDeviceCatalog();
+  shell.displayFallbackUsed = false;
+  headless.graphics.drivers[0].devices.erase(headless.graphics.drivers[0].devices.begin());
+  headless.registry.SetString(key, "C", "Direct3D HAL", 40);
+  ASSERT_EQ(Enumerate(), 0);
+  headless.world.ClearCalls();
+  EXPECT_EQ(AppInit(window), ResultCode::InitFailed);
+  EXPECT_EQ(Count("CreateDevice"), 1u);
+  AppCleanup();
+  EXPECT_EQ(headless.world.LiveCount(), 0u);
+}
+
 TEST_F(FrameCycleTest, BothDevicesFailingGiveTheGenericErrorAndSaveNothing) {
   for (auto& device : headless.graphics.drivers[0].devices) device.creatable = false;
   ASSERT_EQ(Enumerate(), 0);
@@ -116,6 +146,39 @@ TEST_F(FrameCycleTest, CleanupReleasesEverythingAndIsSafeTwice) {
   EXPECT_EQ(headless.graphics.LastDirectDraw(), nullptr);
   AppCleanup();
   EXPECT_EQ(headless.world.LiveCount(), 0u);
+}
+
+TEST_F(FrameCycleTest, EveryTickSetsTheCameraViewBeforeTheShowMoves) {
+  Start();
+  fake::FakeDevice* device = headless.graphics.LastDevice();
+  ASSERT_NE(device, nullptr);
+  D3DMATRIX camera{};
+  ASSERT_EQ(LookAtMatrix(camera, cameraEye, cameraTarget, cameraUp), 0);
+  // Launches happen inside the show's tick: by then the tick must have set the view.
+  struct Probe {
+    fake::FakeDevice* device;
+    D3DMATRIX camera;
+    int launches = 0;
+    int launchesBeforeTheView = 0;
+  } probe{device, camera};
+  show.hooks.context = &probe;
+  show.hooks.launch = [](void* context, int32_t, const Shell&) {
+    Probe& p = *static_cast<Probe*>(context);
+    ++p.launches;
+    bool viewSet = false;
+    for (const fake::DeviceCommand& command : p.device->commands) {
+      viewSet = viewSet || (command.kind == fake::DeviceCommand::Kind::SetTransform &&
+                            command.a == D3DTRANSFORMSTATE_VIEW &&
+                            std::memcmp(&command.matrix, &p.camera, sizeof p.camera) == 0);
+    }
+    if (!viewSet) ++p.launchesBeforeTheView;
+  };
+  for (int tick = 0; tick < 1000 && probe.launches < 5; ++tick) {
+    device->ClearRecords();
+    ASSERT_EQ(TickOnce(), 0);
+  }
+  EXPECT_GE(probe.launches, 5);
+  EXPECT_EQ(probe.launchesBeforeTheView, 0);
 }
 
 TEST_F(FrameCycleTest, CleanupBeforeAnyStartIsHarmless) {

@@ -156,6 +156,23 @@ TEST_F(ListsTest, ExhaustedPoolsDropRecordsWithoutLinks) {
     EXPECT_EQ(show.shells.count, 1);
 }
 
+TEST(RecordPoolTest, GrowsABlockAtATimeOnlyForItsBusiestMoment) {
+    RecordPool<Particle> pool;
+    std::vector<Particle*> taken;
+    for (size_t i = 0; i < RecordPool<Particle>::blockSize + 1; ++i) taken.push_back(pool.Take());
+    EXPECT_EQ(pool.PeakInUse(), RecordPool<Particle>::blockSize + 1);
+    EXPECT_EQ(pool.Capacity(), 2 * RecordPool<Particle>::blockSize);
+    for (Particle* particle : taken) pool.Give(particle);
+    // Taking and giving back below the old peak reuses the records.
+    for (int round = 0; round < 3; ++round) pool.Give(pool.Take());
+    EXPECT_EQ(pool.InUse(), 0u);
+    EXPECT_EQ(pool.PeakInUse(), RecordPool<Particle>::blockSize + 1);
+    EXPECT_EQ(pool.Capacity(), 2 * RecordPool<Particle>::blockSize);
+    pool.ReleaseBlocks();
+    EXPECT_EQ(pool.PeakInUse(), 0u);
+    EXPECT_EQ(pool.Capacity(), 0u);
+}
+
 TEST_F(ListsTest, ClearingEverythingFollowsOnlyLiveLinks) {
     // Owners in several lists with attached and detached ribbons; the sanitizer build
     // turns any link followed into freed memory into a failure.

@@ -70,6 +70,33 @@ class SoundBankTest : public ::testing::Test {
     Bytes samples_[soundCount];
 };
 
+TEST_F(SoundBankTest, VoicesGetTheFormatsExtraBytesOnlyWhenTheFileHoldsThem) {
+    // Sound 0: an 18-byte record whose cbSize claims 22 bytes the chunk does not have.
+    // Sound 1: a 40-byte record that really holds its 22 extra bytes.
+    for (uint32_t chunkSize : {18u, 40u}) {
+        Bytes format = test::PcmFormat(chunkSize);
+        format[16] = 22;
+        for (uint32_t i = 18; i < chunkSize; ++i) {
+            format[i] = static_cast<uint8_t>(0xA0 + i);
+        }
+        Bytes chunks;
+        test::PutChunk(chunks, "fmt ", format);
+        test::PutChunk(chunks, "data", samples_[chunkSize == 18 ? 0 : 1]);
+        system_.AddResource("WAV", chunkSize == 18 ? 200 : 201, test::Riff(chunks));
+    }
+    SoundInit(sound_, system_, saverWindow);
+    ASSERT_NE(Object(0), nullptr);
+    ASSERT_NE(Object(1), nullptr);
+    for (int32_t index : {0, 9}) {
+        EXPECT_EQ(Voice(0, index)->Format().cbSize, 0);
+        EXPECT_TRUE(Voice(0, index)->formatExtra.empty());
+        EXPECT_EQ(Voice(1, index)->Format().cbSize, 22);
+        ASSERT_EQ(Voice(1, index)->formatExtra.size(), 22u);
+        EXPECT_EQ(Voice(1, index)->formatExtra.front(), 0xA0 + 18);
+        EXPECT_EQ(Voice(1, index)->formatExtra.back(), 0xA0 + 39);
+    }
+}
+
 TEST_F(SoundBankTest, NothingHappensBeforeInitOrAfterShutdown) {
     for (int32_t id = -1; id <= soundCount; ++id) {
         SoundPlay(id);

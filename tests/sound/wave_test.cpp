@@ -21,6 +21,25 @@ Bytes SimpleWave(size_t samples = 10) {
     return test::SimpleWave(Samples(samples));
 }
 
+// The copied format record's fixed fields (all zero when it cannot be copied).
+WAVEFORMATEX CopiedFormat(const WaveView& view) {
+    WaveFormatCopy copy;
+    EXPECT_EQ(copy.Assign(view), S_OK);
+    return copy.Get() != nullptr ? *copy.Get() : WAVEFORMATEX{};
+}
+
+// The body of a "fmt " chunk of size bytes whose cbSize says cbSize, the extra bytes
+// counting up from 0xE0.
+Bytes ExtendedFormat(uint32_t size, uint16_t cbSize) {
+    Bytes body = PcmFormat(size);
+    body[16] = static_cast<uint8_t>(cbSize);
+    body[17] = static_cast<uint8_t>(cbSize >> 8);
+    for (uint32_t i = 18; i < size; ++i) {
+        body[i] = static_cast<uint8_t>(0xE0 + i - 18);
+    }
+    return body;
+}
+
 // The parse of a private copy of exactly the given bytes; the copy lives until the
 // next call, so that pointers into it can be checked.
 class WaveParse : public ::testing::Test {
@@ -48,7 +67,7 @@ TEST(RealWaves, EveryWaveParsesWithItsFormatAndSize) {
         ASSERT_GE(view.data, wave->data);
         EXPECT_LE(view.data + view.dataSize, wave->data + wave->size);
         EXPECT_EQ(std::memcmp(view.data - 8, "data", 4), 0);
-        const WAVEFORMATEX format = CopyWaveFormat(view);
+        const WAVEFORMATEX format = CopiedFormat(view);
         EXPECT_EQ(format.wFormatTag, WAVE_FORMAT_PCM);
         EXPECT_EQ(format.nChannels, 1);
         EXPECT_EQ(format.nSamplesPerSec, 22050u);
@@ -70,16 +89,49 @@ TEST_F(WaveParse, FindsFormatAndSamplesInPlace) {
 TEST_F(WaveParse, SixteenByteFormatGetsNoCbSizeFromTheNextChunk) {
     ASSERT_EQ(Parse(SimpleWave()), S_OK);
     // The bytes after the 16-byte body are "da" of the data chunk's tag.
-    EXPECT_EQ(CopyWaveFormat(view_).cbSize, 0);
+    EXPECT_EQ(CopiedFormat(view_).cbSize, 0);
 
     Bytes chunks;
     PutChunk(chunks, "fmt ", PcmFormat(14));
     PutChunk(chunks, "data", Samples(4));
     ASSERT_EQ(Parse(Riff(chunks)), S_OK);
-    const WAVEFORMATEX format = CopyWaveFormat(view_);
+    const WAVEFORMATEX format = CopiedFormat(view_);
     EXPECT_EQ(format.nBlockAlign, 2);
     EXPECT_EQ(format.wBitsPerSample, 0);
     EXPECT_EQ(format.cbSize, 0);
+}
+
+TEST_F(WaveParse, FormatCopyKeepsCbSizeOnlyWhenTheChunkHoldsItsBytes) {
+    struct Case {
+        uint32_t chunkSize;
+        uint16_t cbSize;
+        uint16_t keptCbSize;
+    };
+    for (const Case& c : {Case{18, 0, 0}, Case{18, 22, 0}, Case{39, 22, 0}, Case{40, 22, 22},
+                          Case{41, 22, 22}, Case{40, 0xFFFF, 0}, Case{20, 2, 2}}) {
+        SCOPED_TRACE("chunk " + std::to_string(c.chunkSize) + ", cbSize " + std::to_string(c.cbSize));
+        Bytes chunks;
+        PutChunk(chunks, "fmt ", ExtendedFormat(c.chunkSize, c.cbSize));
+        PutChunk(chunks, "data", Samples(4));
+        ASSERT_EQ(Parse(Riff(chunks)), S_OK);
+        WaveFormatCopy copy;
+        ASSERT_EQ(copy.Assign(view_), S_OK);
+        ASSERT_NE(copy.Get(), nullptr);
+        EXPECT_EQ(copy.Get()->cbSize, c.keptCbSize);
+        EXPECT_EQ(copy.Size(), 18u + c.keptCbSize);
+        EXPECT_EQ(copy.Get()->nSamplesPerSec, 22050u);
+        // The extra bytes are the file's own, in memory of the copy.
+        const auto* bytes = reinterpret_cast<const uint8_t*>(copy.Get());
+        EXPECT_NE(bytes, reinterpret_cast<const uint8_t*>(view_.format));
+        for (uint32_t i = 0; i < c.keptCbSize; ++i) {
+            EXPECT_EQ(bytes[18 + i], 0xE0 + i);
+        }
+    }
+
+    WaveFormatCopy empty;
+    EXPECT_EQ(empty.Assign(WaveView{}), E_FAIL);
+    EXPECT_EQ(empty.Get(), nullptr);
+    EXPECT_EQ(empty.Size(), 0u);
 }
 
 TEST_F(WaveParse, RejectsWrongHeaders) {

@@ -86,7 +86,7 @@ D3DDEVICEDESC NoDescription() {
 FakeDeviceConfig SoftwareDevice() {
   FakeDeviceConfig device;
   device.guid = IID_IDirect3DRGBDevice;
-  device.description = "Microsoft Direct3D RGB Software Emulation";
+  device.description = "Software emulation, RGB colour model";
   device.name = "RGB Emulation";
   device.hardware = NoDescription();
   device.emulation = MakeDeviceDesc(D3DCOLOR_RGB, DDBD_16 | DDBD_24 | DDBD_32,
@@ -100,7 +100,7 @@ FakeDeviceConfig SoftwareDevice() {
 FakeDeviceConfig HardwareDevice() {
   FakeDeviceConfig device;
   device.guid = IID_IDirect3DHALDevice;
-  device.description = "Microsoft Direct3D Hardware acceleration through Direct3D HAL";
+  device.description = "Hardware acceleration through the display driver";
   device.name = "Direct3D HAL";
   device.hardware = MakeDeviceDesc(D3DCOLOR_RGB, DDBD_16 | DDBD_32,
                                    D3DPBLENDCAPS_ZERO | D3DPBLENDCAPS_ONE | D3DPBLENDCAPS_INVSRCALPHA,
@@ -114,7 +114,7 @@ FakeDeviceConfig HardwareDevice() {
 FakeDeviceConfig ReferenceDevice() {
   FakeDeviceConfig device = SoftwareDevice();
   device.guid = IID_IDirect3DRefDevice;
-  device.description = "Microsoft Reference Rasterizer";
+  device.description = "Reference rasterizer, for testing";
   device.name = "Reference Rasterizer";
   return device;
 }

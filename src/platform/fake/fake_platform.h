@@ -11,6 +11,7 @@
 #pragma once
 
 #include "platform/fake/fake_dialog.h"
+#include "platform/fake/fake_failures.h"
 #include "platform/fake/fake_gdi.h"
 #include "platform/fake/fake_graphics.h"
 #include "platform/fake/fake_registry.h"
@@ -44,6 +45,8 @@ class FakePlatform {
   void FailCall(std::string name, int32_t result, FailWhen when = FailWhen::First()) {
     world.FailCall(std::move(name), result, when);
   }
+  // Fails the n-th port call from now, whatever it is, with its typical failure.
+  void FailNthCall(uint64_t n) { world.FailNthCall(n, &TypicalFailure); }
 };
 
 }  // namespace nb::fake

@@ -78,13 +78,21 @@ int32_t FakeDirectSound::CreateSoundBuffer(const DSBUFFERDESC& desc, SoundBuffer
     return DSERR_INVALIDPARAM;
   }
   const WAVEFORMATEX& f = *desc.lpwfxFormat;
+  // Read before the format is judged, as the platform does: a cbSize that promises more
+  // bytes than the caller's record holds is read past its end.
+  std::vector<uint8_t> extra(f.cbSize);
+  if (f.cbSize != 0) {
+    std::memcpy(extra.data(), reinterpret_cast<const uint8_t*>(desc.lpwfxFormat) + sizeof(WAVEFORMATEX), f.cbSize);
+  }
   const bool pcm = f.wFormatTag == WAVE_FORMAT_PCM && (f.nChannels == 1 || f.nChannels == 2) &&
                    (f.wBitsPerSample == 8 || f.wBitsPerSample == 16) && f.nSamplesPerSec >= 100 &&
                    f.nSamplesPerSec <= 200000 && f.nBlockAlign == f.nChannels * f.wBitsPerSample / 8 &&
                    f.nAvgBytesPerSec == f.nSamplesPerSec * f.nBlockAlign;
   if (!pcm) return DSERR_BADFORMAT;
   auto samples = std::make_shared<std::vector<uint8_t>>(desc.dwBufferBytes, 0);
-  *out = new FakeSoundBuffer(world(), system_, std::move(samples), f, desc.dwFlags);
+  auto* buffer = new FakeSoundBuffer(world(), system_, std::move(samples), f, desc.dwFlags);
+  buffer->formatExtra = std::move(extra);
+  *out = buffer;
   return DS_OK;
 }
 
@@ -109,7 +117,9 @@ FakeSoundBuffer::FakeSoundBuffer(FakeWorld& world, FakeSoundSystem& system,
 FakeSoundBuffer::~FakeSoundBuffer() { system_.Remove(this); }
 
 FakeSoundBuffer* FakeSoundBuffer::Duplicate(FakeSoundSystem& system) {
-  return new FakeSoundBuffer(world(), system, samples_, format_, flags_);
+  auto* duplicate = new FakeSoundBuffer(world(), system, samples_, format_, flags_);
+  duplicate->formatExtra = formatExtra;
+  return duplicate;
 }
 
 int32_t FakeSoundBuffer::QueryInterface(const GUID& iid, void** out) {

@@ -70,6 +70,9 @@ class FakeSoundBuffer final : public FakeObject<FakeSoundBuffer, SoundBuffer> {
   const std::vector<uint8_t>& Samples() const { return *samples_; }
   bool SharesSamplesWith(const FakeSoundBuffer& other) const { return samples_ == other.samples_; }
   const WAVEFORMATEX& Format() const { return format_; }
+  // The cbSize bytes that followed the format record when the buffer was made: the
+  // platform copies them, whatever the format tag.
+  std::vector<uint8_t> formatExtra;
   uint32_t Flags() const { return flags_; }
   bool playing = false;
   bool looping = false;

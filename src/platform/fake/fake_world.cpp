@@ -67,8 +67,16 @@ void FakeWorld::FailCall(std::string name, int32_t result, FailWhen when) {
   rules_.push_back(Rule{std::move(name), result, when, 0});
 }
 
+void FakeWorld::FailNthCall(uint64_t n, int32_t (*resultFor)(std::string_view fullName)) {
+  sweepAt_ = n == 0 ? 0 : checkedCalls_ + n;
+  sweepResult_ = resultFor;
+  sweptCall_.clear();
+}
+
 int32_t FakeWorld::Check(std::string_view fullName) {
+  if (unchecked_ > 0) return S_OK;
   int32_t failure = S_OK;
+  ++checkedCalls_;
   for (Rule& rule : rules_) {
     if (!NameMatches(fullName, rule.name)) continue;
     ++rule.seen;
@@ -79,6 +87,10 @@ int32_t FakeWorld::Check(std::string_view fullName) {
       case FailWhen::Kind::Every: fires = true; break;
     }
     if (fires && failure == S_OK) failure = rule.result;
+  }
+  if (failure == S_OK && sweepAt_ != 0 && checkedCalls_ == sweepAt_ && sweepResult_) {
+    failure = sweepResult_(fullName);
+    sweptCall_ = fullName;
   }
   return failure;
 }

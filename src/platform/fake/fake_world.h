@@ -74,6 +74,24 @@ class FakeWorld {
   // Check for calls whose failure is not a code (false, a null handle): any rule result.
   bool Refuses(std::string_view fullName) { return Check(fullName) != S_OK; }
 
+  // ---- Failure sweep: every call that consults the rules, counted, so that a test can
+  // run a scenario once to count its calls and then fail each of them in turn.
+  // Calls counted so far.
+  uint64_t CheckedCalls() const { return checkedCalls_; }
+  // Makes the n-th counted call from now (1-based) fail with what resultFor gives for
+  // its name; a rule of FailCall that fires on the same call wins.
+  void FailNthCall(uint64_t n, int32_t (*resultFor)(std::string_view fullName));
+  // The full name of the call the sweep failed; empty until it has fired.
+  const std::string& SweptCall() const { return sweptCall_; }
+  // Runs action, the test's own move on the machine (closing a foreign window, say), with
+  // its calls neither counted nor failed: only the program's calls are swept.
+  template <class Action>
+  void Unchecked(Action&& action) {
+    ++unchecked_;
+    action();
+    --unchecked_;
+  }
+
   // A fresh non-zero handle value (windows, device contexts, bitmaps, keys, ...).
   uintptr_t NewHandle() { return nextHandle_ += 4; }
 
@@ -115,6 +133,11 @@ class FakeWorld {
   };
   std::vector<Call> calls_;
   std::vector<Rule> rules_;
+  uint64_t checkedCalls_ = 0;
+  int unchecked_ = 0;
+  uint64_t sweepAt_ = 0;  // 0: no sweep
+  int32_t (*sweepResult_)(std::string_view) = nullptr;
+  std::string sweptCall_;
   std::vector<Tracked> live_;
   std::vector<Tracked> buried_;
   bool tearingDown_ = false;
