@@ -9,15 +9,16 @@
 #     --minutes N, --seconds N   time per target (default: 10 minutes)
 #     --runs N                   stop a target after N executions instead (or earlier, at
 #                                the time limit when one is given as well)
-#     target                     wave command_line dialog_template bitmap registry (default: all)
+#     target                     wave command_line dialog_template bitmap registry key_file
+#                                program_args (default: all)
 set -uo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
-all_targets=(wave command_line dialog_template bitmap registry)
+all_targets=(wave command_line dialog_template bitmap registry key_file program_args)
 seconds=600 runs= targets=() time_given=0
 
-usage() { sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; }
+usage() { sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; }
 number() { [[ $2 =~ ^[0-9]+$ ]] && [ "$2" -gt 0 ] || { echo "fuzz.sh: $1 needs a whole number above 0" >&2; exit 2; }; }
 
 while [ $# -gt 0 ]; do

@@ -54,6 +54,24 @@ std::string DecimalWindow(const std::string& text) {
   return text;
 }
 
+// Arguments go back to the terminal inside error messages: control characters there are
+// shown as \xNN, never sent as they are.
+std::string Printable(const std::string& text) {
+  static const char hex[] = "0123456789abcdef";
+  std::string out;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7f) {
+      out += "\\x";
+      out += hex[byte >> 4];
+      out += hex[byte & 15];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 bool ParseWindowNumber(const std::string& text, uint64_t* out) {
@@ -94,7 +112,7 @@ ProgramArgs ParseProgramArgs(const std::vector<std::string>& args) {
   auto fail = [](std::string why) {
     ProgramArgs failed;
     failed.action = ProgramAction::Error;
-    failed.error = std::move(why);
+    failed.error = Printable(why);
     return failed;
   };
   std::string mode;  // the option that chose the run mode, for conflicts
@@ -236,8 +254,7 @@ bool ResolveRootTarget(const char* xscreensaverWindow, uint64_t rootWindow, uint
   }
   if (!ParseWindowNumber(xscreensaverWindow, out)) {
     if (error) {
-      *error = std::string("XSCREENSAVER_WINDOW is '") + xscreensaverWindow +
-               "', not an X window number (decimal or 0x hexadecimal)";
+      *error = "XSCREENSAVER_WINDOW is '" + Printable(xscreensaverWindow) + "', not an X window number (decimal or 0x hexadecimal)";
     }
     return false;
   }

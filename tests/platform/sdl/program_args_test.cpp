@@ -115,11 +115,15 @@ TEST(ProgramArgs, AnythingElseIsAnErrorWithAReason) {
       {{"-install=yes"}, "takes no value"},
       {{"-"}, "'-'"},
       {{"--sound=yes"}, "takes no value"},
+      // Control characters come back escaped, never sent to the terminal as they are.
+      {{"\x1b]0;title\a--x"}, "'\\x1b]0;title\\x07--x'"},
+      {{"--smoke", "lo\nw"}, "'lo\\x0aw'"},
   };
   for (const Case& c : cases) {
     const nb::ProgramArgs args = Parse(c.args);
     EXPECT_EQ(args.action, ProgramAction::Error) << c.args[0];
     EXPECT_NE(args.error.find(c.mentions), std::string::npos) << args.error;
+    for (const char ch : args.error) EXPECT_GE(static_cast<unsigned char>(ch), 0x20) << args.error;
   }
 }
 
@@ -187,6 +191,8 @@ TEST(ProgramArgs, TheWindowXScreenSaverNames) {
     EXPECT_NE(why.find(std::string("'") + bad + "'"), std::string::npos) << why;
     EXPECT_NE(why.find("XSCREENSAVER_WINDOW"), std::string::npos) << why;
   }
+  EXPECT_FALSE(nb::ResolveRootTarget("1\n2", 0x1d3, &window, &why));
+  EXPECT_NE(why.find("'1\\x0a2'"), std::string::npos) << why;
 }
 
 TEST(ProgramArgs, WindowNumbers) {
