@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/gl/gl_objects.h"
+#include "platform/gl/gl_program.h"
 
 namespace nb {
 namespace {
@@ -46,20 +47,6 @@ void main() {
 #endif
 }
 )";
-
-GLuint Compile(GLenum type, const std::string& header, const char* source) {
-  GLuint shader = glCreateShader(type);
-  const char* parts[2] = {header.c_str(), source};
-  glShaderSource(shader, 2, parts, nullptr);
-  glCompileShader(shader);
-  GLint ok = 0;
-  glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-  if (!ok) {
-    glDeleteShader(shader);
-    return 0;
-  }
-  return shader;
-}
 
 DDPIXELFORMAT ModeFormat(uint32_t bits) {
   return bits == 16 ? GlFormatRgb565() : GlFormatXrgb8888();
@@ -203,25 +190,8 @@ uint32_t GlDraw::Program(int32_t mode, bool flat, bool affine) {
                              (flat ? "flat" : affine ? "noperspective" : "smooth") +
                              "\n#define UV_QUALIFIER " +
                              (affine ? "noperspective" : "smooth") + "\n";
-  GLuint vs = Compile(GL_VERTEX_SHADER, header, vertexShader);
-  GLuint fs = Compile(GL_FRAGMENT_SHADER, header, fragmentShader);
-  if (!vs || !fs) {
-    glDeleteShader(vs);
-    glDeleteShader(fs);
-    return 0;
-  }
-  GLuint program = glCreateProgram();
-  glAttachShader(program, vs);
-  glAttachShader(program, fs);
-  glLinkProgram(program);
-  glDeleteShader(vs);
-  glDeleteShader(fs);
-  GLint linked = 0;
-  glGetProgramiv(program, GL_LINK_STATUS, &linked);
-  if (!linked) {
-    glDeleteProgram(program);
-    return 0;
-  }
+  const GLuint program = BuildGlProgram(header.c_str(), vertexShader, fragmentShader);
+  if (!program) return 0;
   glUseProgram(program);
   glUniform1i(glGetUniformLocation(program, "image"), 0);
   programs_[index] = program;

@@ -3,6 +3,8 @@
 #define GL_GLEXT_PROTOTYPES 1
 #include "platform/gl/gl_present.h"
 
+#include "platform/gl/gl_program.h"
+
 #include <GL/glcorearb.h>
 
 #include <algorithm>
@@ -29,19 +31,6 @@ void main() {
   result = vec4(texture(frame, coordinates).rgb, 1.0);
 }
 )";
-
-GLuint CompileBlit(GLenum type, const char* source) {
-  GLuint shader = glCreateShader(type);
-  glShaderSource(shader, 1, &source, nullptr);
-  glCompileShader(shader);
-  GLint ok = 0;
-  glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-  if (!ok) {
-    glDeleteShader(shader);
-    return 0;
-  }
-  return shader;
-}
 
 }  // namespace
 
@@ -78,23 +67,7 @@ void GlFrameBlitter::Release() {
 bool GlFrameBlitter::Draw(uint32_t texture, uint32_t width, uint32_t height,
                           uint32_t targetWidth, uint32_t targetHeight) {
   if (!program_) {
-    GLuint vs = CompileBlit(GL_VERTEX_SHADER, blitVertex);
-    GLuint fs = CompileBlit(GL_FRAGMENT_SHADER, blitFragment);
-    if (vs && fs) {
-      GLuint program = glCreateProgram();
-      glAttachShader(program, vs);
-      glAttachShader(program, fs);
-      glLinkProgram(program);
-      GLint linked = 0;
-      glGetProgramiv(program, GL_LINK_STATUS, &linked);
-      if (linked) {
-        program_ = program;
-      } else {
-        glDeleteProgram(program);
-      }
-    }
-    glDeleteShader(vs);
-    glDeleteShader(fs);
+    program_ = BuildGlProgram(nullptr, blitVertex, blitFragment);
     if (!program_) return false;
     glGenVertexArrays(1, &vertexArray_);
     glUseProgram(program_);

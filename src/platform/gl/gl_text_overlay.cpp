@@ -2,6 +2,8 @@
 #define GL_GLEXT_PROTOTYPES 1
 #include "platform/gl/gl_text_overlay.h"
 
+#include "platform/gl/gl_program.h"
+
 #include <GL/glcorearb.h>
 
 #include <algorithm>
@@ -29,19 +31,6 @@ void main() {
 }
 )";
 
-GLuint CompileOverlay(GLenum type, const char* source) {
-  GLuint shader = glCreateShader(type);
-  glShaderSource(shader, 1, &source, nullptr);
-  glCompileShader(shader);
-  GLint ok = 0;
-  glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-  if (!ok) {
-    glDeleteShader(shader);
-    return 0;
-  }
-  return shader;
-}
-
 }  // namespace
 
 uint32_t TextPanelScale(uint32_t pictureHeight) { return std::max<uint32_t>(1, pictureHeight / 360); }
@@ -58,23 +47,7 @@ PanelPlace TextPanelPlace(const TextPanel& panel, uint32_t pictureHeight) {
 }
 
 bool GlTextOverlay::Build() {
-  GLuint vs = CompileOverlay(GL_VERTEX_SHADER, overlayVertex);
-  GLuint fs = CompileOverlay(GL_FRAGMENT_SHADER, overlayFragment);
-  if (vs && fs) {
-    GLuint program = glCreateProgram();
-    glAttachShader(program, vs);
-    glAttachShader(program, fs);
-    glLinkProgram(program);
-    GLint linked = 0;
-    glGetProgramiv(program, GL_LINK_STATUS, &linked);
-    if (linked) {
-      program_ = program;
-    } else {
-      glDeleteProgram(program);
-    }
-  }
-  glDeleteShader(vs);
-  glDeleteShader(fs);
+  program_ = BuildGlProgram(nullptr, overlayVertex, overlayFragment);
   if (!program_) return false;
   glUseProgram(program_);
   glUniform1i(glGetUniformLocation(program_, "panel"), 0);

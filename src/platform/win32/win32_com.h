@@ -127,9 +127,31 @@ class UnknownWrapper final : public Unknown, public ComWrapper {
   Factory factory_;
 };
 
+// The part every wrapper of a port interface shares: the reference count and
+// QueryInterface passed through to the real interface, with wrap making the wrappers of
+// what QueryInterface answers.
+template <class Port, class Real, UnknownWrapper::Factory wrap>
+class PortWrapper : public Port, public ComWrapper {
+ public:
+  PortWrapper(WrapperTable& table, Real* real)
+      : ComWrapper(table, reinterpret_cast<IUnknown*>(real)), real_(real) {}
+  uint32_t AddRef() override { return Added(real_->AddRef()); }
+  uint32_t Release() override { return Released(real_->Release()); }
+  int32_t QueryInterface(const nb::GUID& iid, void** out) override;
+  Real* real() const { return real_; }
+
+ protected:
+  Real* real_;
+};
+
 // QueryInterface through a real object: asks it for iid and wraps the answer with factory
 // (which takes over the real reference and returns the port pointer named by iid).
 int32_t QueryThrough(WrapperTable& table, IUnknown* real, const nb::GUID& iid, void** out,
                      UnknownWrapper::Factory factory);
+
+template <class Port, class Real, UnknownWrapper::Factory wrap>
+int32_t PortWrapper<Port, Real, wrap>::QueryInterface(const nb::GUID& iid, void** out) {
+  return QueryThrough(table(), reinterpret_cast<IUnknown*>(real_), iid, out, wrap);
+}
 
 }  // namespace nb::win32

@@ -41,24 +41,11 @@ void* WrapGraphics(WrapperTable& table, const nb::GUID& iid, void* real);
 // ---- Wrapper classes. Each forwards every port method to its real interface.
 
 template <class Port, class Real>
-class Wrapper : public Port, public ComWrapper {
- public:
-  Wrapper(WrapperTable& table, Real* real)
-      : ComWrapper(table, reinterpret_cast<IUnknown*>(real)), real_(real) {}
-  uint32_t AddRef() override { return Added(real_->AddRef()); }
-  uint32_t Release() override { return Released(real_->Release()); }
-  int32_t QueryInterface(const nb::GUID& iid, void** out) override {
-    return QueryThrough(table(), reinterpret_cast<IUnknown*>(real_), iid, out, WrapGraphics);
-  }
-  Real* real() const { return real_; }
-
- protected:
-  Real* real_;
-};
+using Wrapper = PortWrapper<Port, Real, WrapGraphics>;
 
 class PaletteWrapper final : public Wrapper<DrawPalette, IDirectDrawPalette> {
  public:
-  using Wrapper::Wrapper;
+  using PortWrapper::PortWrapper;
   int32_t GetEntries(uint32_t start, uint32_t count, nb::PALETTEENTRY* out) override {
     return real_->GetEntries(0, start, count, reinterpret_cast<::PALETTEENTRY*>(out));
   }
@@ -86,13 +73,13 @@ class DirectDrawWrapper;
 class SurfaceWrapper final : public Wrapper<DrawSurface, IDirectDrawSurface4> {
  public:
   SurfaceWrapper(WrapperTable& table, IDirectDrawSurface4* real)
-      : Wrapper(table, real), texture_(*this) {}
+      : PortWrapper(table, real), texture_(*this) {}
 
   Texture3D* textureFace() { return &texture_; }
   IDirect3DTexture2* realTexture() const { return texture_.real; }
 
   int32_t QueryInterface(const nb::GUID& iid, void** out) override {
-    if (!(iid == IID_IDirect3DTexture2)) return Wrapper::QueryInterface(iid, out);
+    if (!(iid == IID_IDirect3DTexture2)) return PortWrapper::QueryInterface(iid, out);
     if (!out) return E_POINTER;
     *out = nullptr;
     IDirect3DTexture2* texture = nullptr;
@@ -183,7 +170,7 @@ W* Wrap(WrapperTable& table, Real* real) {
 
 class DirectDrawWrapper final : public Wrapper<DirectDraw, IDirectDraw4> {
  public:
-  using Wrapper::Wrapper;
+  using PortWrapper::PortWrapper;
 
   int32_t GetCaps(nb::DDCAPS* hardware, nb::DDCAPS* emulation) override {
     return real_->GetCaps(reinterpret_cast<::DDCAPS*>(hardware),
@@ -266,7 +253,7 @@ int32_t SurfaceWrapper::GetDDInterface(DirectDraw** out) {
 
 class ViewportWrapper final : public Wrapper<Viewport3D, IDirect3DViewport3> {
  public:
-  using Wrapper::Wrapper;
+  using PortWrapper::PortWrapper;
   int32_t SetViewport2(const nb::D3DVIEWPORT2& viewport) override {
     return real_->SetViewport2(
         const_cast<::D3DVIEWPORT2*>(reinterpret_cast<const ::D3DVIEWPORT2*>(&viewport)));
@@ -292,7 +279,7 @@ struct PixelFormatCall {
 
 class DeviceWrapper final : public Wrapper<Device3D, IDirect3DDevice3> {
  public:
-  using Wrapper::Wrapper;
+  using PortWrapper::PortWrapper;
 
   int32_t GetCaps(nb::D3DDEVICEDESC* hardware, nb::D3DDEVICEDESC* emulation) override {
     return real_->GetCaps(reinterpret_cast<::D3DDEVICEDESC*>(hardware),
@@ -353,7 +340,7 @@ class DeviceWrapper final : public Wrapper<Device3D, IDirect3DDevice3> {
 
 class Direct3DWrapper final : public Wrapper<Direct3D, IDirect3D3> {
  public:
-  using Wrapper::Wrapper;
+  using PortWrapper::PortWrapper;
 
   int32_t EnumDevices(D3DENUMDEVICESCALLBACK callback, void* context) override {
     if (!callback) return DDERR_INVALIDPARAMS;

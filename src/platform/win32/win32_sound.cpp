@@ -24,20 +24,7 @@ using DirectSoundCreateFn = HRESULT(WINAPI*)(LPCGUID, LPDIRECTSOUND*, LPUNKNOWN)
 void* WrapSound(WrapperTable& table, const nb::GUID& iid, void* real);
 
 template <class Port, class Real>
-class Wrapper : public Port, public ComWrapper {
- public:
-  Wrapper(WrapperTable& table, Real* real)
-      : ComWrapper(table, reinterpret_cast<IUnknown*>(real)), real_(real) {}
-  uint32_t AddRef() override { return Added(real_->AddRef()); }
-  uint32_t Release() override { return Released(real_->Release()); }
-  int32_t QueryInterface(const nb::GUID& iid, void** out) override {
-    return QueryThrough(table(), reinterpret_cast<IUnknown*>(real_), iid, out, WrapSound);
-  }
-  Real* real() const { return real_; }
-
- protected:
-  Real* real_;
-};
+using Wrapper = PortWrapper<Port, Real, WrapSound>;
 
 template <class W, class Real>
 W* Wrap(WrapperTable& table, Real* real) {
@@ -46,7 +33,7 @@ W* Wrap(WrapperTable& table, Real* real) {
 
 class BufferWrapper final : public Wrapper<SoundBuffer, IDirectSoundBuffer> {
  public:
-  using Wrapper::Wrapper;
+  using PortWrapper::PortWrapper;
   int32_t GetStatus(uint32_t* status) override {
     if (!status) return DSERR_INVALIDPARAM;
     DWORD value = 0;
@@ -80,7 +67,7 @@ class BufferWrapper final : public Wrapper<SoundBuffer, IDirectSoundBuffer> {
 
 class DeviceWrapper final : public Wrapper<DirectSound, IDirectSound> {
  public:
-  using Wrapper::Wrapper;
+  using PortWrapper::PortWrapper;
   int32_t SetCooperativeLevel(Window window, uint32_t level) override {
     return real_->SetCooperativeLevel(reinterpret_cast<HWND>(static_cast<uintptr_t>(window)),
                                       level);

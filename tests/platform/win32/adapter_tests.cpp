@@ -355,13 +355,14 @@ TEST_F(Win32Adapter, SoundBuffersAreRealAndLeaveNothingBehind) {
   ASSERT_NE(resource.data, nullptr);
   WaveView wave{};
   ASSERT_EQ(ParseWave(resource.data, resource.size, &wave), 0);
-  const WAVEFORMATEX format = CopyWaveFormat(wave);
+  WaveFormatCopy format;
+  ASSERT_EQ(format.Assign(wave), S_OK);
   DSBUFFERDESC desc{};
   desc.dwSize = sizeof desc;
   desc.dwFlags = DSBCAPS_STATIC | DSBCAPS_CTRLFREQUENCY | DSBCAPS_CTRLPAN | DSBCAPS_CTRLVOLUME |
                  DSBCAPS_GETCURRENTPOSITION2;
   desc.dwBufferBytes = wave.dataSize;
-  desc.lpwfxFormat = &format;
+  desc.lpwfxFormat = format.Get();
   Ref<SoundBuffer> voice;
   ASSERT_EQ(sound->CreateSoundBuffer(desc, voice.Put()), DS_OK);
   void* part1 = nullptr;
