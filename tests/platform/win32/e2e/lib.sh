@@ -23,6 +23,13 @@ started=()
 
 fail() {
   echo "FAIL: $*"
+  # What the X server saw at that moment: where input went, and the windows on screen.
+  {
+    echo "--- pointer: $(xdotool getmouselocation 2>&1)"
+    echo "--- focus: $(xdotool getwindowfocus 2>&1) $(xdotool getwindowfocus getwindowname 2>&1)"
+    echo "--- windows:"
+    xwininfo -root -tree 2>&1 | grep -E '^ +0x' | grep -v 'has no name' | head -n 30
+  } | sed 's/^/  /'
   exit 1
 }
 note() { echo "  $*"; }
@@ -58,8 +65,27 @@ reset_registry() {
   run_windows 20 reg delete "$saver_key" /f >/dev/null 2>&1 || true
 }
 
+# True while any window of nightbloom.scr is on the virtual desktop.
+program_windows_left() {
+  xwininfo -root -tree | grep -q '("nightbloom.scr" "nightbloom.scr")'
+}
+
+# Lets the desktop settle after the previous program: its windows gone, and a moment for the
+# desktop to take the focus back. A program started while the desktop still handles the last
+# one's exit can lose the activation to it, and a full-screen program that loses the
+# activation is minimized by DirectDraw.
+settle() {
+  local waited=0
+  while program_windows_left && [ "$waited" -lt 50 ]; do
+    sleep 0.1
+    waited=$((waited + 1))
+  done
+  sleep 0.5
+}
+
 # Starts nightbloom.scr with the given arguments in the background; sets saver_pid.
 start_saver() {
+  settle
   "${wine_run[@]}" "$NB_SCR" "$@" >"$NB_WORK/saver.log" 2>&1 &
   saver_pid=$!
   started+=("$saver_pid")
@@ -99,6 +125,16 @@ screenshot() { import -window root -display "$DISPLAY" "$1"; }
 # Size of the Wine desktop window (the virtual desktop follows the display mode).
 desktop_size() {
   xwininfo -root -tree | grep -m 1 '"Default - Wine desktop"' | grep -o '[0-9]*x[0-9]*+' | tr -d '+'
+}
+
+# Waits at most $2 seconds until the virtual desktop has the size $1 (the display mode).
+wait_desktop() {
+  local waited=0
+  until [ "$(desktop_size)" = "$1" ]; do
+    [ "$waited" -ge $(($2 * 10)) ] && return 1
+    sleep 0.1
+    waited=$((waited + 1))
+  done
 }
 
 # A mapped top-level window of the program whose title is $1 and that is at least

@@ -14,6 +14,7 @@ echo "run 1: mode, pictures, mouse rules"
 trace="$NB_WORK/run1.trace"
 NIGHTBLOOM_TRACE=$(winpath "$trace") start_saver /s
 wait_ticks "$trace" 2 30 || fail "the saver did not start its loop (see $NB_WORK/saver.log)"
+wait_desktop 640x480 5 || fail "the display did not switch to 640 x 480"
 xdotool mousemove_relative 40 0
 sleep 1
 running "$saver_pid" || fail "a mouse move within the grace period ended the saver"
@@ -64,6 +65,7 @@ for input in key button; do
   trace="$NB_WORK/$input.trace"
   NIGHTBLOOM_TRACE=$(winpath "$trace") start_saver /s
   wait_ticks "$trace" 2 30 || fail "the saver did not start its loop"
+  wait_desktop 640x480 5 || fail "the display did not switch to 640 x 480"
   # Within the grace period: keys and buttons count at once.
   if [ "$input" = key ]; then xdotool key x; else xdotool click 1; fi
   wait_exit "$saver_pid" 3 || fail "a $input did not end the saver within 3 s"
