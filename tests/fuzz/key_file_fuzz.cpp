@@ -1,6 +1,9 @@
 // The Linux program's registry file on any bytes: a text is either refused as a whole, or
 // its registry written out again reads back as the same registry, and writing that
 // registry once more gives the same text. Every stored value keeps its type and its bytes.
+#include <glib.h>
+
+#include <cstdlib>
 #include <string>
 #include <string_view>
 
@@ -25,7 +28,21 @@ bool SameRegistry(const nb::RegistryFileData& a, const nb::RegistryFileData& b) 
   return true;
 }
 
+// A warning of GLib means the parser used it wrongly (an error left set, then set again):
+// that is a finding, not noise. Aborting lets the fuzzer keep the input.
+GLogWriterOutput AbortOnWarning(GLogLevelFlags level, const GLogField* fields, gsize count,
+                                gpointer data) {
+  const GLogWriterOutput written = g_log_writer_standard_streams(level, fields, count, data);
+  if (level & (G_LOG_LEVEL_ERROR | G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING)) std::abort();
+  return written;
+}
+
 }  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  g_log_set_writer_func(AbortOnWarning, nullptr, nullptr);
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);

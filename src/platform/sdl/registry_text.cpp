@@ -250,7 +250,8 @@ bool ParseRegistryText(std::string_view text, RegistryFileData* out, std::string
       }
       std::unique_ptr<gchar, GFreeDeleter> raw(
           g_key_file_get_string(file.get(), group.c_str(), value.name.c_str(), &gerror));
-      if (!raw) {
+      // A value with an escape it cannot read comes back as text and an error.
+      if (!raw || gerror) {
         std::string why = gerror ? gerror->message : "unreadable";
         g_clear_error(&gerror);
         return fail("'" + value.name + "': " + why);

@@ -107,6 +107,7 @@ TEST(RegistryText, DamagedTextsAreRefusedWhole) {
       "A=sz:40:x\na=sz:40:y\n",      // ... also in another case
       "A[de]=sz:40:x\n",             // a localised key
       "A=sz:40:tab\\there\n",        // a control character in a text
+      "A=sz:40:x\\q\nB=sz:40:y\\q\n",  // escapes the key file does not know
   };
   for (const char* body : bodies) {
     RegistryFileData data;
