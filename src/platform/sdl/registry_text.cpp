@@ -207,7 +207,9 @@ bool ParseRegistryText(std::string_view text, RegistryFileData* out, std::string
     return false;
   };
   if (text.find('\0') != std::string_view::npos) return fail("the file holds a zero byte");
-  // GKeyFile reads "name[locale]=" as a translation of "name"; the registry has none.
+  // GKeyFile reads "name[locale]=" as a translation of "name"; the registry has none. Its
+  // escapes are the five it writes; it reports any other (or a lone one at the end) by setting
+  // its error more than once, so such a text never reaches it.
   size_t lineStart = 0;
   while (lineStart < text.size()) {
     size_t lineEnd = text.find('\n', lineStart);
@@ -216,9 +218,19 @@ bool ParseRegistryText(std::string_view text, RegistryFileData* out, std::string
     lineStart = lineEnd + 1;
     while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
     if (line.empty() || line.front() == '#' || line.front() == '[') continue;
-    const std::string_view name = line.substr(0, line.find('='));
+    const size_t equals = line.find('=');
+    const std::string_view name = line.substr(0, equals);
     if (name.find_first_of("[]") != std::string_view::npos) {
       return fail("'" + std::string(name) + "' is not a value name");
+    }
+    if (equals == std::string_view::npos) continue;
+    const std::string_view value = line.substr(equals + 1);
+    for (size_t i = 0; i < value.size(); ++i) {
+      if (value[i] != '\\') continue;
+      if (i + 1 == value.size() || std::string_view("sntr\\").find(value[i + 1]) == std::string_view::npos) {
+        return fail("'" + std::string(name) + "' holds an escape the file cannot hold");
+      }
+      ++i;
     }
   }
   std::unique_ptr<GKeyFile, KeyFileDeleter> file(g_key_file_new());

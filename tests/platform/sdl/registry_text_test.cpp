@@ -108,6 +108,7 @@ TEST(RegistryText, DamagedTextsAreRefusedWhole) {
       "A[de]=sz:40:x\n",             // a localised key
       "A=sz:40:tab\\there\n",        // a control character in a text
       "A=sz:40:x\\q\nB=sz:40:y\\q\n",  // escapes the key file does not know
+      "A=sz:40:x\\q\\\n",             // ... and one at the end of the line
   };
   for (const char* body : bodies) {
     RegistryFileData data;
