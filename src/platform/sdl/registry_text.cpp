@@ -227,7 +227,8 @@ bool ParseRegistryText(std::string_view text, RegistryFileData* out, std::string
     const std::string_view value = line.substr(equals + 1);
     for (size_t i = 0; i < value.size(); ++i) {
       if (value[i] != '\\') continue;
-      if (i + 1 == value.size() || std::string_view("sntr\\").find(value[i + 1]) == std::string_view::npos) {
+      constexpr std::string_view known = "sntr\\";
+      if (i + 1 == value.size() || known.find(value[i + 1]) == std::string_view::npos) {
         return fail("'" + std::string(name) + "' holds an escape the file cannot hold");
       }
       ++i;
