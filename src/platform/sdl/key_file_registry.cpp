@@ -44,7 +44,7 @@ KeyFileRegistry::~KeyFileRegistry() { Flush(); }
 std::string KeyFileRegistry::DefaultPath() {
   const char* config = std::getenv("XDG_CONFIG_HOME");
   std::string base;
-  // The base directory specification: only an absolute path counts.
+  // XDG rule: a relative XDG_CONFIG_HOME is invalid and ignored; only an absolute path counts.
   if (config && config[0] == '/') {
     base = config;
   } else if (const char* home = std::getenv("HOME"); home && home[0] == '/') {
