@@ -27,7 +27,11 @@ class InputReader {
   size_t Left() const { return size_ - at_; }
   // 0 once the input is used up.
   uint8_t Byte() { return at_ < size_ ? data_[at_++] : 0; }
-  uint16_t Word() { return static_cast<uint16_t>(Byte() | Byte() << 8); }
+  // Low byte first; two reads in one expression would leave their order to the compiler.
+  uint16_t Word() {
+    const uint8_t low = Byte();
+    return static_cast<uint16_t>(low | Byte() << 8);
+  }
   // Up to count bytes (fewer at the end of the input); returns where they start.
   const uint8_t* Take(size_t count, size_t* taken) {
     *taken = count < Left() ? count : Left();

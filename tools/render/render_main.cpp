@@ -11,6 +11,7 @@
 
 #include "render_support.h"
 #include "show/show.h"
+#include "whole_number.h"
 
 namespace {
 
@@ -37,20 +38,6 @@ bool Fail(const std::string& message) {
   return false;
 }
 
-// A whole decimal number 0..high: digits only, no sign, no blanks.
-bool ParseNumber(const std::string& text, uint64_t high, uint64_t* out) {
-  if (text.empty() || text.size() > 20) return false;
-  uint64_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-    const uint64_t digit = static_cast<uint64_t>(c - '0');
-    if (digit > high || value > (high - digit) / 10) return false;
-    value = value * 10 + digit;
-  }
-  *out = value;
-  return true;
-}
-
 bool ParseOptions(int argc, char** argv, Options* options) {
   bool haveSeed = false;
   bool haveTicks = false;
@@ -69,19 +56,19 @@ bool ParseOptions(int argc, char** argv, Options* options) {
     const std::string value = argv[++i];
     uint64_t number = 0;
     if (name == "--seed") {
-      if (!ParseNumber(value, UINT32_MAX, &number)) {
+      if (!ParseWholeNumber(value, UINT32_MAX, &number)) {
         return Fail("--seed needs a whole number 0..4294967295, not '" + value + "'");
       }
       options->seed = static_cast<uint32_t>(number);
       haveSeed = true;
     } else if (name == "--ticks") {
-      if (!ParseNumber(value, 1000000000, &number)) {
+      if (!ParseWholeNumber(value, 1000000000, &number)) {
         return Fail("--ticks needs a whole number 0..1000000000, not '" + value + "'");
       }
       options->ticks = number;
       haveTicks = true;
     } else if (name == "--particles" || name == "--smoke") {
-      if (!ParseNumber(value, 2, &number)) {
+      if (!ParseWholeNumber(value, 2, &number)) {
         return Fail(name + " needs a level 0, 1 or 2, not '" + value + "'");
       }
       (name == "--particles" ? options->particles : options->smoke) = static_cast<int32_t>(number);
@@ -89,8 +76,8 @@ bool ParseOptions(int argc, char** argv, Options* options) {
       const size_t x = value.find('x');
       uint64_t w = 0;
       uint64_t h = 0;
-      if (x == std::string::npos || !ParseNumber(value.substr(0, x), 8192, &w) ||
-          !ParseNumber(value.substr(x + 1), 8192, &h) || w == 0 || h == 0) {
+      if (x == std::string::npos || !ParseWholeNumber(value.substr(0, x), 8192, &w) ||
+          !ParseWholeNumber(value.substr(x + 1), 8192, &h) || w == 0 || h == 0) {
         return Fail("--size needs WIDTHxHEIGHT, each 1..8192, not '" + value + "'");
       }
       options->width = static_cast<uint32_t>(w);
@@ -101,7 +88,7 @@ bool ParseOptions(int argc, char** argv, Options* options) {
       }
       options->depth = value == "16" ? 16 : 32;
     } else if (name == "--frames") {
-      if (!ParseNumber(value, 100000, &number) || number == 0) {
+      if (!ParseWholeNumber(value, 100000, &number) || number == 0) {
         return Fail("--frames needs a whole number 1..100000, not '" + value + "'");
       }
       options->frames = static_cast<uint32_t>(number);

@@ -22,6 +22,7 @@
 #include "scene/textures.h"
 #include "show/show.h"
 #include "soak_device.h"
+#include "whole_number.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define NB_SOAK_SANITIZER_HEAP 1
@@ -51,18 +52,6 @@ struct Options {
 
 constexpr const char* usage =
     "usage: nightbloom-soak [--ticks N] [--check-every N] [--seed S] [--render-every K]";
-
-bool ParseNumber(const char* text, uint64_t high, uint64_t& out) {
-  if (text == nullptr || *text == '\0') return false;
-  uint64_t value = 0;
-  for (const char* c = text; *c; ++c) {
-    if (*c < '0' || *c > '9') return false;
-    value = value * 10 + static_cast<uint64_t>(*c - '0');
-    if (value > high) return false;
-  }
-  out = value;
-  return true;
-}
 
 bool ParseOptions(int argc, char** argv, Options& options) {
   for (int i = 1; i < argc; ++i) {
@@ -94,7 +83,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
       return false;
     }
     uint64_t value = 0;
-    if (!ParseNumber(argv[++i], high, value) || value < low) {
+    if (!ParseWholeNumber(argv[++i], high, &value) || value < low) {
       std::fprintf(stderr, "nightbloom-soak: %s needs a whole number from %" PRIu64 " to %" PRIu64 "\n",
                    name.c_str(), low, high);
       return false;

@@ -12,6 +12,7 @@
 
 #include "show/show.h"
 #include "trace/trace_printer.h"
+#include "whole_number.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -39,25 +40,6 @@ bool Fail(const std::string& message) {
     return false;
 }
 
-// Whole decimal number within [low, high]; no sign, no spaces, no trailing characters.
-bool ParseNumber(const char* text, uint64_t high, uint64_t& out) {
-    if (text == nullptr || *text == '\0') {
-        return false;
-    }
-    uint64_t value = 0;
-    for (const char* c = text; *c != '\0'; ++c) {
-        if (*c < '0' || *c > '9') {
-            return false;
-        }
-        value = value * 10 + static_cast<uint64_t>(*c - '0');
-        if (value > high) {
-            return false;
-        }
-    }
-    out = value;
-    return true;
-}
-
 bool ParseOptions(int argc, char** argv, Options& options) {
     bool haveSeed = false;
     bool haveTicks = false;
@@ -78,24 +60,24 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         const char* value = argv[++i];
         uint64_t number = 0;
         if (name == "--seed") {
-            if (!ParseNumber(value, UINT32_MAX, number)) {
+            if (!ParseWholeNumber(value, UINT32_MAX, &number)) {
                 return Fail(std::string("--seed needs a whole number 0..4294967295, not '") + value + "'");
             }
             options.seed = static_cast<uint32_t>(number);
             haveSeed = true;
         } else if (name == "--ticks") {
-            if (!ParseNumber(value, maxCount, number)) {
+            if (!ParseWholeNumber(value, maxCount, &number)) {
                 return Fail(std::string("--ticks needs a whole number 0 or more, not '") + value + "'");
             }
             options.ticks = static_cast<int64_t>(number);
             haveTicks = true;
         } else if (name == "--particles" || name == "--smoke") {
-            if (!ParseNumber(value, 2, number)) {
+            if (!ParseWholeNumber(value, 2, &number)) {
                 return Fail(name + " needs a level 0, 1 or 2, not '" + value + "'");
             }
             (name == "--particles" ? options.particles : options.smoke) = static_cast<int32_t>(number);
         } else if (name == "--full-every") {
-            if (!ParseNumber(value, maxCount, number) || number == 0) {
+            if (!ParseWholeNumber(value, maxCount, &number) || number == 0) {
                 return Fail(std::string("--full-every needs a whole number 1 or more, not '") + value + "'");
             }
             options.fullEvery = static_cast<int64_t>(number);
@@ -105,7 +87,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             while (true) {
                 const size_t comma = list.find(',', start);
                 const std::string item = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-                if (!ParseNumber(item.c_str(), maxCount, number)) {
+                if (!ParseWholeNumber(item.c_str(), maxCount, &number)) {
                     return Fail(std::string("--full-at needs tick numbers 0 or more separated by commas, not '") +
                                 value + "'");
                 }
