@@ -9,8 +9,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "resources/bmp24.h"
-#include "resources/embedded.h"
+#include "platform/gl/embedded_resources.h"
 #include "scene/camera.h"
 #include "scene/scene.h"
 #include "scene/textures.h"
@@ -75,22 +74,12 @@ ProviderCall EmbeddedSystem::PwdChangePasswordA(const char*, Window) {
 }
 
 ResourceData EmbeddedSystem::FindResourceData(const char* type, uint32_t id) {
-  const EmbeddedResource* resource = FindEmbeddedResource(type, static_cast<int>(id));
-  if (!resource) return {nullptr, 0};
-  return {resource->data, resource->size};
+  return EmbeddedResourceData(type, id);
 }
 
 Bitmap EmbeddedSystem::LoadBitmapA(uint32_t id) { return LoadImageA(id, LR_DEFAULTCOLOR); }
 
-Bitmap EmbeddedSystem::LoadImageA(uint32_t id, uint32_t) {
-  const EmbeddedResource* resource = FindEmbeddedResource("BITMAP", static_cast<int>(id));
-  if (!resource) return NoBitmap;
-  uint32_t width = 0;
-  uint32_t height = 0;
-  std::vector<uint8_t> rgb;
-  if (DecodeBmp24(resource->data, resource->size, &width, &height, &rgb) != 0) return NoBitmap;
-  return gdi_.CreateDib(width, height, rgb.data());
-}
+Bitmap EmbeddedSystem::LoadImageA(uint32_t id, uint32_t) { return LoadEmbeddedBitmap(gdi_, id); }
 
 SceneStage::~SceneStage() {
   if (display_) {

@@ -6,10 +6,8 @@
 #include <cstring>
 #include <ctime>
 #include <string>
-#include <vector>
 
-#include "resources/bmp24.h"
-#include "resources/embedded.h"
+#include "platform/gl/embedded_resources.h"
 
 namespace nb {
 
@@ -117,21 +115,11 @@ ProviderCall SdlSystem::VerifyScreenSavePwd(Window, int32_t*) { return ProviderC
 ProviderCall SdlSystem::PwdChangePasswordA(const char*, Window) { return ProviderCall::NoLibrary; }
 
 ResourceData SdlSystem::FindResourceData(const char* type, uint32_t id) {
-  const EmbeddedResource* resource = FindEmbeddedResource(type, static_cast<int>(id));
-  if (!resource) return {nullptr, 0};
-  return {resource->data, resource->size};
+  return EmbeddedResourceData(type, id);
 }
 
 Bitmap SdlSystem::LoadBitmapA(uint32_t id) { return LoadImageA(id, LR_DEFAULTCOLOR); }
 
-Bitmap SdlSystem::LoadImageA(uint32_t id, uint32_t) {
-  const EmbeddedResource* resource = FindEmbeddedResource("BITMAP", static_cast<int>(id));
-  if (!resource) return NoBitmap;
-  uint32_t width = 0;
-  uint32_t height = 0;
-  std::vector<uint8_t> rgb;
-  if (DecodeBmp24(resource->data, resource->size, &width, &height, &rgb) != 0) return NoBitmap;
-  return gdi_.memory().CreateDib(width, height, rgb.data());
-}
+Bitmap SdlSystem::LoadImageA(uint32_t id, uint32_t) { return LoadEmbeddedBitmap(gdi_.memory(), id); }
 
 }  // namespace nb
