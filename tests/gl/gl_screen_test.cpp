@@ -123,7 +123,9 @@ class CountingContext final : public GlContext {
  public:
   explicit CountingContext(std::shared_ptr<GlContext> inner) : inner_(std::move(inner)) {}
   ~CountingContext() override { ForgetGlContext(this); }
-  bool MakeCurrent() override { return SwitchGlContext(this, [this] { return inner_->MakeCurrent(); }); }
+  bool MakeCurrent() override {
+    return !refuse && SwitchGlContext(this, [this] { return inner_->MakeCurrent(); });
+  }
   void ReleaseCurrent() override {
     ++releases;
     inner_->ReleaseCurrent();
@@ -138,6 +140,7 @@ class CountingContext final : public GlContext {
   std::string Renderer() const override { return inner_->Renderer(); }
   bool IsSoftware() const override { return inner_->IsSoftware(); }
 
+  bool refuse = false;  // as a context whose window has gone
   int presents = 0;
   int releases = 0;
   uint32_t lastTexture = 0;
@@ -274,6 +277,65 @@ TEST(GlHardwareDevice, DriverMovesIntoItsContextWithEverySurface) {
 
   textureSurface.Reset();
   viewport.Reset();
+  device.Reset();
+  parts.back.Reset();
+  parts.front.Reset();
+  parts.direct3D.Reset();
+  EXPECT_EQ(parts.directDraw.Reset(), 0u);
+}
+
+// Draws a red square over the whole target with the device's own programs.
+void DrawRedSquare(Direct3D* direct3D, Device3D* device, uint32_t width, uint32_t height) {
+  Ref<Viewport3D> viewport;
+  ASSERT_EQ(direct3D->CreateViewport(viewport.Put()), DD_OK);
+  D3DVIEWPORT2 v{sizeof(D3DVIEWPORT2), 0, 0, width, height, -1.0f, 1.0f, 2.0f, 2.0f, 0.0f, 1.0f};
+  ASSERT_EQ(device->AddViewport(viewport.Get()), DD_OK);
+  ASSERT_EQ(viewport->SetViewport2(v), DD_OK);
+  ASSERT_EQ(device->SetCurrentViewport(viewport.Get()), DD_OK);
+  device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE);
+  device->SetRenderState(D3DRENDERSTATE_CULLMODE, D3DCULL_NONE);
+  struct V {
+    float x, y, z;
+    D3DCOLOR c;
+  };
+  V square[4] = {{1, -1, 0.5f, 0xFFFF0000}, {1, 1, 0.5f, 0xFFFF0000}, {-1, 1, 0.5f, 0xFFFF0000},
+                 {-1, -1, 0.5f, 0xFFFF0000}};
+  D3DDRAWPRIMITIVESTRIDEDDATA data{};
+  data.position = {&square[0].x, sizeof(V)};
+  data.diffuse = {&square[0].c, sizeof(V)};
+  ASSERT_EQ(device->BeginScene(), DD_OK);
+  const D3DRECT all{0, 0, static_cast<int32_t>(width), static_cast<int32_t>(height)};
+  ASSERT_EQ(viewport->Clear2(1, &all, D3DCLEAR_TARGET, 0, 1.0f, 0), DD_OK);
+  EXPECT_EQ(device->DrawPrimitiveStrided(D3DPT_TRIANGLEFAN, D3DFVF_XYZ | D3DFVF_DIFFUSE, data, 4, 0),
+            DD_OK);
+  ASSERT_EQ(device->EndScene(), DD_OK);
+}
+
+TEST(GlHardwareDevice, MovingAwayFromAContextThatIsGoneMakesEverythingAfresh) {
+  auto base = MakeCounting();
+  auto windowContext = MakeCounting();
+  ASSERT_TRUE(base && windowContext);
+  GlDriverOptions options;
+  options.context = base;
+  options.hardwareDevice = true;
+  options.hardwareContext = [&](Window) -> std::shared_ptr<GlContext> { return windowContext; };
+  DriverParts parts;
+  BuildChain(options, 32, 32, &parts);
+  Ref<Device3D> device;
+  ASSERT_EQ(parts.direct3D->CreateDevice(IID_IDirect3DHALDevice, parts.back.Get(), device.Put()), DD_OK);
+  DrawRedSquare(parts.direct3D.Get(), device.Get(), 32, 32);
+  EXPECT_EQ(PixelAt(parts.back.Get(), 16, 16), 0xFF0000u);
+  device.Reset();
+
+  // The window's context cannot be made current any more: the software device starts in
+  // the base context with programs and surfaces of its own, not the names of the old one.
+  windowContext->refuse = true;
+  ASSERT_EQ(parts.direct3D->CreateDevice(IID_IDirect3DRGBDevice, parts.back.Get(), device.Put()), DD_OK);
+  EXPECT_EQ(CurrentGlContext(), base.get());
+  DrawRedSquare(parts.direct3D.Get(), device.Get(), 32, 32);
+  EXPECT_EQ(PixelAt(parts.back.Get(), 16, 16), 0xFF0000u);
+  EXPECT_EQ(PixelAt(parts.back.Get(), 0, 0), 0xFF0000u);
+
   device.Reset();
   parts.back.Reset();
   parts.front.Reset();

@@ -133,17 +133,19 @@ GlDraw::GlDraw(const GlDriverOptions& options)
 
 GlDraw::~GlDraw() {
   for (GlSurface* orphan : orphans_) orphan->DeleteOrphan();
-  if (MakeCurrent()) DeleteSharedGl();
+  if (MakeCurrent()) DeleteSharedGl(true);
 }
 
-void GlDraw::DeleteSharedGl() {
+void GlDraw::DeleteSharedGl(bool live) {
   for (uint32_t& program : programs_) {
-    if (program) glDeleteProgram(program);
+    if (program && live) glDeleteProgram(program);
     program = 0;
   }
-  glDeleteBuffers(1, &vertexBuffer_);
-  glDeleteVertexArrays(1, &vertexArray_);
-  glDeleteSamplers(1, &sampler_);
+  if (live) {
+    glDeleteBuffers(1, &vertexBuffer_);
+    glDeleteVertexArrays(1, &vertexArray_);
+    glDeleteSamplers(1, &sampler_);
+  }
   vertexBuffer_ = vertexArray_ = sampler_ = 0;
 }
 
@@ -153,13 +155,12 @@ void GlDraw::DeleteSharedGl() {
 bool GlDraw::MoveTo(GlContext* next) {
   if (next == active_) return true;
   FlushAll();
+  // An old context that can no longer be made current keeps its objects (and their pixels);
+  // the names are forgotten all the same, so that the new context makes its own.
+  const bool live = MakeCurrent();
   std::vector<GlPixelStore> pixels;
-  if (MakeCurrent()) {
-    for (GlSurface* surface : surfaces_) pixels.push_back(surface->DropGl());
-    DeleteSharedGl();
-  } else {
-    pixels.resize(surfaces_.size());
-  }
+  for (GlSurface* surface : surfaces_) pixels.push_back(surface->DropGl(live));
+  DeleteSharedGl(live);
   active_ = next;
   bool ok = InitGl();
   for (size_t i = 0; i < surfaces_.size(); ++i) {

@@ -110,7 +110,7 @@ class GlDraw final : public GlObject<DirectDraw, Direct3D> {
  private:
   ~GlDraw() override;
   std::vector<GlDisplayMode> Modes() const;
-  void DeleteSharedGl();
+  void DeleteSharedGl(bool live);
   // Moves every GL object of the driver into next (surfaces keep their pixels) and draws
   // there from now on. False when next refuses the shader or a surface.
   bool MoveTo(GlContext* next);
@@ -205,8 +205,9 @@ class GlSurface final : public GlObject<DrawSurface, Texture3D> {
   // Frees an orphaned back buffer when its driver goes: nothing can reach it any more.
   void DeleteOrphan() { delete this; }
   // For a move to another context: reads the pixels a GPU surface holds (the store of the
-  // others is kept anyway) and deletes its GL objects, in the context current now.
-  GlPixelStore DropGl();
+  // others is kept anyway) and deletes its GL objects, in the context current now; without
+  // a live context (live false) it only forgets their names and reads nothing.
+  GlPixelStore DropGl(bool live);
   // Makes the GL objects again in the context current now and puts pixels back.
   bool RemakeGl(const GlPixelStore& pixels);
 

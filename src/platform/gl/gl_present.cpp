@@ -66,6 +66,8 @@ void GlFrameBlitter::Release() {
 
 bool GlFrameBlitter::Draw(uint32_t texture, uint32_t width, uint32_t height,
                           uint32_t targetWidth, uint32_t targetHeight) {
+  // Judged by the error flags at the end: those the device's drawing left are not ours.
+  ClearGlErrors();
   if (!program_) {
     program_ = BuildGlProgram(nullptr, blitVertex, blitFragment);
     if (!program_) return false;
@@ -102,8 +104,7 @@ bool GlFrameBlitter::Draw(uint32_t texture, uint32_t width, uint32_t height,
 bool ReadTextureBgra(uint32_t texture, uint32_t width, uint32_t height,
                      std::vector<uint8_t>* out) {
   if (!out || width == 0 || height == 0) return false;
-  while (glGetError() != GL_NO_ERROR) {
-  }
+  ClearGlErrors();
   out->resize(static_cast<size_t>(width) * height * 4);
   glBindTexture(GL_TEXTURE_2D, texture);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);

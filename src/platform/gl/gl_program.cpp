@@ -44,4 +44,9 @@ uint32_t BuildGlProgram(const char* header, const char* vertexSource, const char
   return program;
 }
 
+void ClearGlErrors() {
+  while (glGetError() != GL_NO_ERROR) {
+  }
+}
+
 }  // namespace nb

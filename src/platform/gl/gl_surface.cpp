@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/gl/gl_objects.h"
+#include "platform/gl/gl_program.h"
 
 namespace nb {
 namespace {
@@ -52,8 +53,7 @@ GlSurface::~GlSurface() = default;
 bool GlSurface::InitGl() {
   if (kind_ == GlSurfaceKind::System) return store_.size() > 0;
   if (!GlLayoutFor(format_, &layout_) || !owner_->MakeCurrent()) return false;
-  while (glGetError() != GL_NO_ERROR) {
-  }
+  ClearGlErrors();
   glGenTextures(1, &texture_);
   glBindTexture(GL_TEXTURE_2D, texture_);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
@@ -82,11 +82,13 @@ bool GlSurface::InitGl() {
   return true;
 }
 
-GlPixelStore GlSurface::DropGl() {
+GlPixelStore GlSurface::DropGl(bool live) {
   GlPixelStore pixels;
-  if (onGpu()) ReadPixels(&pixels);
-  glDeleteFramebuffers(1, &framebuffer_);
-  glDeleteTextures(1, &texture_);
+  if (live) {
+    if (onGpu()) ReadPixels(&pixels);
+    glDeleteFramebuffers(1, &framebuffer_);
+    glDeleteTextures(1, &texture_);
+  }
   framebuffer_ = 0;
   texture_ = 0;
   dirty_ = true;

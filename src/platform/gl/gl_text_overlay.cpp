@@ -75,8 +75,7 @@ void GlTextOverlay::Release() {
 bool GlTextOverlay::Draw(uint32_t texture, uint32_t width, uint32_t height,
                          const std::vector<std::string>& lines) {
   if (width == 0 || height == 0) return false;
-  while (glGetError() != GL_NO_ERROR) {
-  }
+  ClearGlErrors();
   if (!program_ && !Build()) return false;
   glActiveTexture(GL_TEXTURE0);
   glBindSampler(0, 0);
