@@ -55,16 +55,16 @@ std::string KeyFileRegistry::DefaultPath() {
   return base + "/nightbloom/registry.ini";
 }
 
-const RegistryFileData& KeyFileRegistry::Data() {
-  Load();
-  return data_;
-}
-
 void KeyFileRegistry::Load() {
   if (loaded_) return;
   loaded_ = true;
   if (path_.empty()) {
     readOnly_ = true;
+    if (warnings_) {
+      std::fprintf(warnings_,
+                   "nightbloom: neither XDG_CONFIG_HOME nor HOME is an absolute path, so there is "
+                   "no settings file; the defaults are used and nothing will be saved\n");
+    }
     return;
   }
   gchar* contents = nullptr;
@@ -112,14 +112,29 @@ bool KeyFileRegistry::Flush() {
   if (!dirty_) return true;
   if (readOnly_) return false;
   const std::string directory = DirectoryOf(path_);
-  if (g_mkdir_with_parents(directory.c_str(), 0700) != 0) return false;
+  if (g_mkdir_with_parents(directory.c_str(), 0700) != 0) {
+    return SaveFailed(directory + ": " + std::strerror(errno));
+  }
   const std::string text = RegistryToText(data_);
   // g_file_set_contents writes a new file beside the old one and renames it over it.
-  if (!g_file_set_contents(path_.c_str(), text.data(), static_cast<gssize>(text.size()), nullptr)) {
-    return false;
+  GError* error = nullptr;
+  if (!g_file_set_contents(path_.c_str(), text.data(), static_cast<gssize>(text.size()), &error)) {
+    const std::string why = error ? error->message : "unknown error";
+    g_clear_error(&error);
+    return SaveFailed(why);
   }
   dirty_ = false;
   return true;
+}
+
+bool KeyFileRegistry::SaveFailed(const std::string& why) {
+  // Said once: every later close of a key would only repeat it.
+  if (warnings_ && !saveFailureShown_) {
+    std::fprintf(warnings_, "nightbloom: the settings could not be saved to %s (%s)\n",
+                 path_.c_str(), why.c_str());
+  }
+  saveFailureShown_ = true;
+  return false;
 }
 
 bool KeyFileRegistry::Resolve(RegKey root, const char* subKey, std::string* path) const {

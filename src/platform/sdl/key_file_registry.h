@@ -31,10 +31,8 @@ class KeyFileRegistry final : public Registry {
   // $HOME/.config/nightbloom/registry.ini. Empty when neither variable is set.
   static std::string DefaultPath();
 
-  const std::string& path() const { return path_; }
-  // What is held now (read from the file first if that has not happened yet).
-  const RegistryFileData& Data();
-  // Writes pending changes now. False when the file could not be written (or may not be).
+  // Writes pending changes now. False when the file could not be written (said once on the
+  // warning stream) or may not be.
   bool Flush();
 
   // ---- Registry
@@ -50,6 +48,7 @@ class KeyFileRegistry final : public Registry {
 
  private:
   void Load();
+  bool SaveFailed(const std::string& why);  // says why once; false
   // The full path of subKey below root (HKEY_CURRENT_USER or an open key); false for a
   // bad root or a name that cannot be stored.
   bool Resolve(RegKey root, const char* subKey, std::string* path) const;
@@ -59,7 +58,8 @@ class KeyFileRegistry final : public Registry {
   std::string path_;
   std::FILE* warnings_;
   bool loaded_ = false;
-  bool readOnly_ = false;  // the file exists but could not be read or moved aside
+  bool readOnly_ = false;  // no path, or the file exists but could not be read or moved aside
+  bool saveFailureShown_ = false;
   bool dirty_ = false;
   RegistryFileData data_;
   std::map<uintptr_t, std::string> open_;  // open keys and their paths

@@ -228,7 +228,44 @@ TEST_F(KeyFileRegistryTest, UnreadableFileIsNeverOverwritten) {
   }
 }
 
-TEST_F(KeyFileRegistryTest, DefaultPathFollowsTheBaseDirectorySpecification) {
+TEST_F(KeyFileRegistryTest, SettingsThatCannotBeSavedAreReportedOnce) {
+  // No file yet, and a folder no one (root included) can make: /proc takes no new folders.
+  {
+    nb::KeyFileRegistry registry("/proc/nightbloom-test/nightbloom/registry.ini", warnings_);
+    const uint32_t level = 2;
+    for (int run = 0; run < 2; ++run) {
+      nb::RegKey key{};
+      ASSERT_EQ(registry.RegCreateKeyExA(nb::HKEY_CURRENT_USER, kKey, 0, nb::KEY_ALL_ACCESS, &key,
+                                         nullptr),
+                nb::ERROR_SUCCESS);
+      EXPECT_EQ(registry.RegSetValueExA(key, "G", nb::REG_DWORD,
+                                        reinterpret_cast<const uint8_t*>(&level), 4),
+                nb::ERROR_SUCCESS);
+      registry.RegCloseKey(key);
+    }
+    EXPECT_FALSE(registry.Flush());
+  }
+  const std::string warnings = Warnings();
+  const size_t first = warnings.find("could not be saved to");
+  ASSERT_NE(first, std::string::npos) << warnings;
+  EXPECT_EQ(warnings.find("could not be saved to", first + 1), std::string::npos) << warnings;
+
+  // No file at all (no usable home): said once at the first use, and nothing is stored.
+  std::FILE* second = std::tmpfile();
+  {
+    nb::KeyFileRegistry registry("", second);
+    nb::RegKey key{};
+    EXPECT_EQ(registry.RegOpenKeyExA(nb::HKEY_CURRENT_USER, kKey, 0, nb::KEY_ALL_ACCESS, &key),
+              nb::ERROR_FILE_NOT_FOUND);
+  }
+  std::rewind(second);
+  char line[256] = {};
+  ASSERT_NE(std::fgets(line, sizeof(line), second), nullptr);
+  EXPECT_NE(std::string(line).find("nothing will be saved"), std::string::npos) << line;
+  std::fclose(second);
+}
+
+TEST_F(KeyFileRegistryTest, DefaultPathIsUnderTheUsersConfigDirectory) {
   const char* savedConfig = std::getenv("XDG_CONFIG_HOME");
   const std::string keepConfig = savedConfig ? savedConfig : "";
   const char* savedHome = std::getenv("HOME");
