@@ -185,10 +185,6 @@ std::shared_ptr<GlContext> SdlGraphicsSystem::Headless() {
   return headless_;
 }
 
-std::string SdlGraphicsSystem::headlessRenderer() const {
-  return headless_ ? headless_->Renderer() : std::string();
-}
-
 bool SdlGraphicsSystem::HardwareDeviceListed() {
   if (hardwareListed_ >= 0) return hardwareListed_ != 0;
   if (options_.hardwareDevice >= 0) {

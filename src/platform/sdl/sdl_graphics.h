@@ -54,10 +54,6 @@ class SdlGraphicsSystem final : public GraphicsSystem {
 
   // Whether the hardware device is offered (the system's OpenGL is looked at once).
   bool HardwareDeviceListed();
-  // GL_RENDERER of the system's OpenGL in a window ("" when there is none) and of the
-  // headless context ("" before it exists), for reports.
-  const std::string& windowRenderer();
-  std::string headlessRenderer() const;
   // A window's visibility changed: the displays shown in it are lost or back.
   void WindowVisibility(Window window, bool visible);
 
@@ -67,6 +63,8 @@ class SdlGraphicsSystem final : public GraphicsSystem {
   int32_t DirectDrawCreate(const GUID* driver, Unknown** out) override;
 
  private:
+  // GL_RENDERER of the system's OpenGL in a window ("" when there is none), looked at once.
+  const std::string& windowRenderer();
   class Presenter;
   class WindowContext;
   std::shared_ptr<GlContext> Headless();

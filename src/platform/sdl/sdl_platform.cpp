@@ -45,7 +45,8 @@ SdlPlatform::Session::Session() {
   InstallXErrorHandler();
   if (SDL_Init(SDL_INIT_VIDEO) == 0) {
     video = true;
-    if (std::strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0) InstallXErrorHandler();
+    x11 = std::strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0;
+    if (x11) InstallXErrorHandler();
   } else {
     error = SDL_GetError();
     SDL_Init(0);  // timers still count
@@ -55,16 +56,12 @@ SdlPlatform::Session::Session() {
 SdlPlatform::Session::~Session() { SDL_Quit(); }
 
 SdlPlatform::SdlPlatform(SdlPlatformOptions options)
-    : link_(session_.video && std::strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0
-                ? XLink::Open()
-                : nullptr),
+    : link_(session_.x11 ? XLink::Open() : nullptr),
       pacer_(MakeSystemFramePacer()),
       windows_(session_.video, link_.get(), pacer_, options.windows),
       gdi_(windows_),
       graphics_(windows_, gdi_.memory(), pacer_, SdlGraphicsOptions{options.hardwareDevice, options.showFps}),
-      registry_(options.registryPath.empty() ? KeyFileRegistry::DefaultPath()
-                                             : options.registryPath,
-                stderr),
+      registry_(KeyFileRegistry::DefaultPath(), stderr),
       system_(session_.video, gdi_,
               SdlSystemOptions{options.windows.presentation == Presentation::FullScreen, stderr,
                                options.windows.presentation != Presentation::Embedded},

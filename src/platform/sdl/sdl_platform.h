@@ -31,7 +31,6 @@ struct SdlPlatformOptions {
   bool pacing = true;           // false: frames as fast as they come (for measurements)
   int32_t hardwareDevice = -1;  // see SdlGraphicsOptions
   bool showFps = false;         // see SdlGraphicsOptions
-  std::string registryPath;     // empty: KeyFileRegistry::DefaultPath()
   std::string settingsKey;      // the key whose values overrides answer
   std::map<std::string, uint32_t> overrides;  // value name -> number, for this run only
 };
@@ -49,8 +48,6 @@ class SdlPlatform {
   Platform& ports() { return platform_; }
   XLink* link() { return link_.get(); }
   SdlWindowSystem& windows() { return windows_; }
-  SdlGraphicsSystem& graphics() { return graphics_; }
-  KeyFileRegistry& registry() { return registry_; }
   FramePacer& pacer() { return pacer_; }
 
  private:
@@ -59,6 +56,7 @@ class SdlPlatform {
     Session();
     ~Session();
     bool video = false;
+    bool x11 = false;  // SDL's video driver is X's
     std::string error;
   };
   Session session_;

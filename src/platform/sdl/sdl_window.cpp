@@ -18,7 +18,6 @@ struct SdlWindowSystem::Record {
   std::string className;
   uint32_t style = 0;
   Window parent{};
-  bool foreignParent = false;
   bool main = false;
   RECT rect{};  // screen coordinates
   bool visible = false;
@@ -263,7 +262,6 @@ Window SdlWindowSystem::CreateWindowExA(uint32_t, const char* className, const c
     if (!IsForeign(parent) || !link_) return NoWindow;
     xChild = link_->CreateChild(static_cast<uint64_t>(parent), width, height);
     if (!xChild) return NoWindow;
-    record->foreignParent = true;
   } else if (!mainMade_ && options_.presentation == Presentation::Embedded) {
     if (!link_) return NoWindow;
     xChild = link_->CreateChild(options_.embedHost, 0, 0);
@@ -525,17 +523,21 @@ void SdlWindowSystem::Pump() {
   while (SDL_PollEvent(&event)) Translate(event);
 }
 
+// The show ends through the input that ends it, so that it cleans up as always.
+void SdlWindowSystem::QueueEndKey(const Record& record) {
+  queue_.push_back(WindowEvent{record.handle, WM_KEYDOWN, VK_ESCAPE, 1});
+}
+
 void SdlWindowSystem::HandleTermination() {
   if (terminationHandled_ || !TerminationRequested()) return;
   terminationHandled_ = true;
-  // The show ends through the input that ends it, so that it cleans up as always; a
-  // preview ends when its window goes.
+  // The show ends as if Esc were pressed; a preview ends when its window goes.
   std::vector<uintptr_t> children;
   for (auto& [handle, record] : windows_) {
     if (record->style & WS_CHILD) {
       children.push_back(handle);
     } else {
-      queue_.push_back(WindowEvent{record->handle, WM_KEYDOWN, VK_ESCAPE, 1});
+      QueueEndKey(*record);
     }
   }
   for (uintptr_t child : children) DestroyWindow(Window{child});
@@ -559,7 +561,7 @@ void SdlWindowSystem::HandleXChanges() {
     if (record->style & WS_CHILD) {
       DestroyWindow(record->handle);
     } else {
-      queue_.push_back(WindowEvent{record->handle, WM_KEYDOWN, VK_ESCAPE, 1});
+      QueueEndKey(*record);
     }
   }
 }
@@ -641,7 +643,7 @@ void SdlWindowSystem::Translate(const SDL_Event& event) {
           break;
         case SDL_WINDOWEVENT_CLOSE:
           if (record->main && window) {
-            queue_.push_back(WindowEvent{record->handle, WM_KEYDOWN, VK_ESCAPE, 1});
+            QueueEndKey(*record);
           } else {
             queue_.push_back(WindowEvent{record->handle, WM_CLOSE, 0, 0});
           }

@@ -103,7 +103,6 @@ class SdlWindowSystem final : public WindowSystem {
   // Asked before each window is made: whether it must be able to hold a GL context.
   void SetGlWindowQuery(std::function<bool()> query);
   bool video() const { return video_; }
-  const SdlWindowOptions& options() const { return options_; }
   // The X window the show is drawn in when embedded (before the show's window is made).
   void SetEmbedHost(uint64_t host) { options_.embedHost = host; }
   // The SDL window of a handle, kept alive while held; null for none or a foreign window.
@@ -121,8 +120,6 @@ class SdlWindowSystem final : public WindowSystem {
   // gives it back.
   void BeginExclusive(Window window, int32_t display);
   void EndExclusive(Window window);
-  // Queued messages (for tests).
-  size_t QueuedCount() const { return queue_.size(); }
 
   // ---- WindowSystem
   uint16_t RegisterClassA(const WNDCLASSA& windowClass) override;
@@ -158,6 +155,7 @@ class SdlWindowSystem final : public WindowSystem {
   bool IsForeign(Window window) const;
   intptr_t Send(Window window, uint32_t message, uintptr_t wParam = 0, intptr_t lParam = 0);
   void SendSize(Record& record, uintptr_t kind);
+  void QueueEndKey(const Record& record);
   void SetVisible(Record& record, bool canBeSeen);
   void Pump();
   void Translate(const SDL_Event& event);

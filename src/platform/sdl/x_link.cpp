@@ -9,14 +9,12 @@
 namespace nb {
 namespace {
 
-uint64_t errorsSeen = 0;
 // Set while a request's own errors are expected (Exists, WindowRect): they are the answer.
 bool quietErrors = false;
 bool anyError = false;
 std::set<int> reportedKinds;
 
 int OnXError(Display* display, XErrorEvent* event) {
-  ++errorsSeen;
   anyError = true;
   if (quietErrors || event->error_code == BadWindow || event->error_code == BadDrawable) {
     return 0;
@@ -42,7 +40,6 @@ struct XLink::Watched {
 
 void InstallXErrorHandler() { XSetErrorHandler(OnXError); }
 
-uint64_t XErrorsSeen() { return errorsSeen; }
 
 std::unique_ptr<XLink> XLink::Open() {
   Display* display = XOpenDisplay(nullptr);
@@ -63,8 +60,6 @@ XLink::~XLink() {
 }
 
 uint64_t XLink::RootWindowId() const { return DefaultRootWindow(D(display_)); }
-
-int XLink::Fd() const { return ConnectionNumber(D(display_)); }
 
 bool XLink::PointerPosition(int32_t* x, int32_t* y) {
   ::Window root = 0;

@@ -54,8 +54,6 @@ class XLink {
   std::vector<XChange> Poll();
   // Where the pointer is now, in root coordinates; false when it is on another screen.
   bool PointerPosition(int32_t* x, int32_t* y);
-  // The file descriptor of the connection (for waiting on it).
-  int Fd() const;
 
  private:
   struct Watched;
@@ -69,7 +67,5 @@ class XLink {
 // the program); any other error is reported on the error stream once per kind, and never
 // ends the program. Call after SDL has set up its video.
 void InstallXErrorHandler();
-// Errors the handler has seen (both kinds), for tests.
-uint64_t XErrorsSeen();
 
 }  // namespace nb
