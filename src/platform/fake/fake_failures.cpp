@@ -64,22 +64,18 @@ constexpr Typical typicalFailures[] = {
     {"System::timeEndPeriod", static_cast<int32_t>(TIMERR_NOCANDO)},
 };
 
-bool StartsWith(std::string_view text, std::string_view prefix) {
-  return text.substr(0, prefix.size()) == prefix;
-}
-
 }  // namespace
 
 int32_t TypicalFailure(std::string_view fullName) {
   for (const Typical& typical : typicalFailures) {
     if (typical.name == fullName) return typical.result;
   }
-  if (StartsWith(fullName, "Registry::")) return ERROR_ACCESS_DENIED;
-  if (StartsWith(fullName, "SoundSystem::") || StartsWith(fullName, "DirectSound::") ||
-      StartsWith(fullName, "SoundBuffer::")) {
+  if (fullName.starts_with("Registry::")) return ERROR_ACCESS_DENIED;
+  if (fullName.starts_with("SoundSystem::") || fullName.starts_with("DirectSound::") ||
+      fullName.starts_with("SoundBuffer::")) {
     return DSERR_GENERIC;
   }
-  if (StartsWith(fullName, "DirectDraw::") || StartsWith(fullName, "DrawSurface::")) return DDERR_GENERIC;
+  if (fullName.starts_with("DirectDraw::") || fullName.starts_with("DrawSurface::")) return DDERR_GENERIC;
   return E_FAIL;
 }
 

@@ -26,7 +26,6 @@ class FramePacer {
   double RefreshRate() const { return rate_; }
   // Off: frames go out as fast as they come (for measurements); idle passes still wait.
   void SetEnabled(bool enabled) { enabled_ = enabled; }
-  bool enabled() const { return enabled_; }
 
   // Call right after a frame went to the screen: waits out the rest of its period.
   void FrameShown();

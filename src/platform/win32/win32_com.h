@@ -105,6 +105,12 @@ W* Obtain(WrapperTable& table, const void* real, Make make) {
   return wrapper;
 }
 
+// The wrapper of a real interface pointer of one of the kinds the ports name.
+template <class W, class Real>
+W* Wrap(WrapperTable& table, Real* real) {
+  return Obtain<W>(table, real, [&] { return new W(table, real); });
+}
+
 // The wrapper of a port object, if it is one of ours of type W.
 template <class W, class Port>
 W* Unwrap(Port* object) {

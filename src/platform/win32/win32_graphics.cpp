@@ -162,12 +162,6 @@ int32_t TextureFace::QueryInterface(const nb::GUID& iid, void** out) {
 }
 DrawSurface* TextureFace::GetSurface() { return &surface_; }
 
-// The wrapper of a real interface pointer of one of the kinds the ports name.
-template <class W, class Real>
-W* Wrap(WrapperTable& table, Real* real) {
-  return Obtain<W>(table, real, [&] { return new W(table, real); });
-}
-
 class DirectDrawWrapper final : public Wrapper<DirectDraw, IDirectDraw4> {
  public:
   using PortWrapper::PortWrapper;

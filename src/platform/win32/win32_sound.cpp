@@ -26,11 +26,6 @@ void* WrapSound(WrapperTable& table, const nb::GUID& iid, void* real);
 template <class Port, class Real>
 using Wrapper = PortWrapper<Port, Real, WrapSound>;
 
-template <class W, class Real>
-W* Wrap(WrapperTable& table, Real* real) {
-  return Obtain<W>(table, real, [&] { return new W(table, real); });
-}
-
 class BufferWrapper final : public Wrapper<SoundBuffer, IDirectSoundBuffer> {
  public:
   using PortWrapper::PortWrapper;
