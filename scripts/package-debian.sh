@@ -9,12 +9,24 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 jobs=${NIGHTBLOOM_JOBS:-2}
 windows=1
-[ "${1:-}" = --no-windows ] && windows=0
+usage() { sed -n 's/^#   \(scripts\/package-debian.sh .*\)/usage: \1/p' "$0"; }
+case $# in
+  0) ;;
+  1) case $1 in
+       --no-windows) windows=0 ;;
+       -h|--help) usage; exit 0 ;;
+       *) echo "package-debian.sh: unknown argument '$1'" >&2; usage >&2; exit 2 ;;
+     esac ;;
+  *) echo "package-debian.sh: at most one argument" >&2; usage >&2; exit 2 ;;
+esac
 
 bash scripts/setup-debian.sh </dev/null >/dev/null
 scr=
 if [ $windows -eq 1 ]; then
-  cmake --preset win32 -DNIGHTBLOOM_NATIVE_TRACE= >/dev/null
+  # build/win32 is the tests' tree too: configure it only when it does not exist yet, with
+  # the preset's own settings, so that the package does not change what `ctest --preset
+  # win32` runs.
+  [ -f build/win32/CMakeCache.txt ] || cmake --preset win32 >/dev/null
   cmake --build --preset win32 -j "$jobs" --target nightbloom_scr
   scr="$root/build/win32/src/platform/win32/nightbloom.scr"
 fi

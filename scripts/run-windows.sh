@@ -10,12 +10,22 @@ set -uo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 seconds=6 seed= fps=0
+usage() { echo "usage: scripts/run-windows.sh [--seconds N] [--seed S] [--fps]"; }
+value() { [ "$1" -ge 2 ] || { echo "run-windows.sh: $2 needs a value" >&2; exit 2; }; }
 while [ $# -gt 0 ]; do
   case $1 in
-    --seconds) seconds=$2; shift 2 ;;
-    --seed) seed=$2; shift 2 ;;
+    --seconds) value $# "$1"
+               [[ $2 =~ ^[1-9][0-9]*$ ]] ||
+                 { echo "run-windows.sh: --seconds needs a whole number above 0, not '$2'" >&2; exit 2; }
+               seconds=$2; shift 2 ;;
+    # The program takes any seed that fits in 32 bits and refuses the rest.
+    --seed) value $# "$1"
+            [[ $2 =~ ^[0-9]{1,10}$ ]] && [ "$2" -le 4294967295 ] ||
+              { echo "run-windows.sh: --seed needs a whole number 0..4294967295, not '$2'" >&2; exit 2; }
+            seed=$2; shift 2 ;;
     --fps) fps=1; shift ;;
-    *) echo "usage: $0 [--seconds N] [--seed S] [--fps]" >&2; exit 2 ;;
+    -h|--help) usage; exit 0 ;;
+    *) echo "run-windows.sh: unknown argument '$1'" >&2; usage >&2; exit 2 ;;
   esac
 done
 out="$root/build/windows-run"

@@ -6,10 +6,22 @@
 # screen. Figures depend on the machine and on whatever else runs on it.
 #   bench/program/measure.sh NIGHTBLOOM [SECONDS] [SCREEN]   (defaults: 10, 1920x1080)
 set -uo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
-program=${1:?usage: measure.sh NIGHTBLOOM [SECONDS] [SCREEN]}
+usage="usage: measure.sh NIGHTBLOOM [SECONDS] [SCREEN]   (defaults: 10, 1920x1080)"
+case ${1:-} in
+  -h|--help) echo "$usage"; exit 0 ;;
+  '') echo "$usage" >&2; exit 2 ;;
+esac
+[ $# -le 3 ] || bad_usage "too many arguments ($usage)"
+program=$1
 seconds=${2:-10}
 screen=${3:-1920x1080}
+executable NIGHTBLOOM "$program"
+whole_number SECONDS "$seconds"
+screen_size SCREEN "$screen"
+warmup=3
+
 work=$(mktemp -d)
 xvfb_pid= saver_pid=
 cleanup() {
@@ -19,32 +31,34 @@ cleanup() {
 }
 trap cleanup EXIT
 
-Xvfb -displayfd 3 -screen 0 "${screen}x24" -nolisten tcp -noreset 3>"$work/display" >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 1 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(tr -d '[:space:]' <"$work/display")"
+start_xvfb "$screen"
 export XDG_CONFIG_HOME="$work/config" SDL_AUDIODRIVER=dummy NIGHTBLOOM_SEED=20240601
-ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }  # user + system clock ticks
-hz=$(getconf CLK_TCK)
+
+# The saver gone before its figures are taken: say so, with the end of what it printed,
+# rather than measure a process that no longer exists.
+ended() {  # mode pacing when
+  echo "measure.sh: $program ($1, pacing $2) ended $3; the end of its output:" >&2
+  tail -n 5 "$work/err" >&2
+  wait "$saver_pid" 2>/dev/null; saver_pid=
+  exit 1
+}
 
 measure() {  # mode pacing
-  mkdir -p "$XDG_CONFIG_HOME/nightbloom"
-  printf '[HKEY_CURRENT_USER\\Software\\Lumenfold Software\\Nightbloom]\nA=sz:40:Primary Display Driver\nB=sz:40:display\nC=sz:40:RGB Emulation\nD=sz:40:%s\n' \
-    "$1" >"$XDG_CONFIG_HOME/nightbloom/registry.ini"
+  choose_mode "$1"
   NIGHTBLOOM_PACING=$2 NIGHTBLOOM_STATS=1 "$program" --fullscreen 2>"$work/err" &
   saver_pid=$!
-  sleep 3  # start-up and the first busy seconds are not measured
+  sleep "$warmup"  # start-up and the first busy seconds are not measured
+  kill -0 "$saver_pid" 2>/dev/null || ended "$1" "$2" "during its first $warmup s"
   local saver0 x0 start
   saver0=$(ticks "$saver_pid"); x0=$(ticks "$xvfb_pid"); start=$(date +%s%N)
   sleep "$seconds"
   local saver1 x1 took
   saver1=$(ticks "$saver_pid"); x1=$(ticks "$xvfb_pid"); took=$(( $(date +%s%N) - start ))
+  kill -0 "$saver_pid" 2>/dev/null || ended "$1" "$2" "while it was measured"
   kill -TERM "$saver_pid"; wait "$saver_pid"; saver_pid=
   # Frames of the measured seconds only: the empty sky of the first ones draws faster.
   local fps
-  fps=$(sed -n 's/^nightbloom: frames in each second://p' "$work/err" |
-        awk -v from=3 -v n="$seconds" '{ for (i = from + 1; i <= from + n && i <= NF; i++) { s += $i; k++ } }
-                                       END { if (k) printf "%.1f", s / k; else print "?" }')
+  fps=$(own_fps "$work/err" "$warmup" "$seconds" "?")
   awk -v mode="$1" -v paced="$2" -v fps="$fps" -v s="$((saver1 - saver0))" -v x="$((x1 - x0))" \
       -v hz="$hz" -v ns="$took" 'BEGIN {
     secs = ns / 1e9

@@ -14,24 +14,35 @@
 #                          [--sizes "1920x1080 1280x720"] [--counter FRAME_COUNTER]
 # (defaults: 10 seconds, 3 rounds, both sizes, the frame counter of NIGHTBLOOM's build tree)
 set -uo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
-usage() { sed -n '/^#   bench/,/^# (defaults/p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
-program=${1:-}
-[ -n "$program" ] && [ -x "$program" ] || usage
+usage() { sed -n '/^#   bench/,/^# (defaults/p' "$0" | sed 's/^# \{0,1\}//'; }
+case ${1:-} in
+  -h|--help) usage; exit 0 ;;
+  ''|-*) usage >&2; exit 2 ;;
+esac
+program=$1
+executable NIGHTBLOOM "$program"
 shift
 peer= seconds=10 rounds=3 sizes="1920x1080 1280x720" warmup=3
 counter="${program%/src/platform/sdl/nightbloom}/bench/program/nightbloom-frame-counter"
 while [ $# -gt 0 ]; do
   case $1 in
-    --peer) peer=${2:?}; shift 2 ;;
-    --seconds) seconds=${2:?}; shift 2 ;;
-    --rounds) rounds=${2:?}; shift 2 ;;
-    --sizes) sizes=${2:?}; shift 2 ;;
-    --counter) counter=${2:?}; shift 2 ;;
-    *) usage ;;
+    --peer|--seconds|--rounds|--sizes|--counter)
+      [ $# -ge 2 ] && [ -n "$2" ] || bad_usage "$1 needs a value" ;;&
+    --peer) peer=$2; shift 2 ;;
+    --seconds) whole_number "$1" "$2"; seconds=$2; shift 2 ;;
+    --rounds) whole_number "$1" "$2"; rounds=$2; shift 2 ;;
+    --sizes) read -ra items <<<"$2"
+             [ ${#items[@]} -gt 0 ] || bad_usage "$1 needs a value"
+             for item in "${items[@]}"; do screen_size "each of $1" "$item"; done
+             sizes=$2; shift 2 ;;
+    --counter) counter=$2; shift 2 ;;
+    -h|--help) usage; exit 0 ;;
+    *) echo "peers.sh: unknown argument '$1'" >&2; usage >&2; exit 2 ;;
   esac
 done
-[ -x "$counter" ] || { echo "peers.sh: no frame counter at $counter (build nightbloom-frame-counter, or --counter)"; exit 2; }
+[ -x "$counter" ] || { echo "peers.sh: no frame counter at $counter (build nightbloom-frame-counter, or --counter)" >&2; exit 2; }
 
 work=$(mktemp -d)
 xvfb_pid= subject_pid= counter_pid=
@@ -48,25 +59,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-hz=$(getconf CLK_TCK)
-ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat" 2>/dev/null || echo 0; }  # user + system, all threads
 peak_kib() { awk '/^VmHWM:/ { print $2 }' "/proc/$1/status" 2>/dev/null || echo 0; }
-
-start_xvfb() {  # WxH
-  rm -f "$work/display"
-  Xvfb -displayfd 3 -screen 0 "${1}x24" -nolisten tcp -noreset 3>"$work/display" >/dev/null 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 1 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-  [ -s "$work/display" ] || { echo "peers.sh: Xvfb did not start"; exit 1; }
-  export DISPLAY=":$(tr -d '[:space:]' <"$work/display")"
-}
-
-# Nightbloom's device choice, as its settings dialog saves it.
-choose_mode() {  # mode
-  mkdir -p "$work/config/nightbloom"
-  printf '[HKEY_CURRENT_USER\\Software\\Lumenfold Software\\Nightbloom]\nA=sz:40:Primary Display Driver\nB=sz:40:display\nC=sz:40:RGB Emulation\nD=sz:40:%s\n' \
-    "$1" >"$work/config/nightbloom/registry.ini"
-}
 
 # One run: starts the subject, lets it warm up, measures, ends it. Appends a line to the
 # results: size subject round fps program_cores x_cores peak_mib own_fps
@@ -76,7 +69,7 @@ measure() {  # size subject round command...
   subject_pid=$!
   sleep "$warmup"
   if ! kill -0 "$subject_pid" 2>/dev/null; then
-    echo "peers.sh: $subject ended before it was measured:"; tail -n 5 "$work/run.err"
+    echo "peers.sh: $subject ended before it was measured:" >&2; tail -n 5 "$work/run.err" >&2
     wait "$subject_pid" 2>/dev/null; subject_pid=; return 1
   fi
   local p0 x0 t0 p1 x1 t1 peak frames
@@ -91,9 +84,7 @@ measure() {  # size subject round command...
   # Nightbloom counts its own frames too, second by second from its first one: those of the
   # measured seconds, to check the counter by.
   local own
-  own=$(sed -n 's/^nightbloom: frames in each second://p' "$work/run.err" |
-        awk -v from="$warmup" -v n="$seconds" '{ for (i = from + 1; i <= from + n && i <= NF; i++) { s += $i; k++ } }
-                                              END { if (k) printf "%.1f", s / k; else print "-" }')
+  own=$(own_fps "$work/run.err" "$warmup" "$seconds" "-")
   awk -v size="$size" -v subject="$subject" -v round="$round" -v frames="${frames:-0}" \
       -v p="$((p1 - p0))" -v x="$((x1 - x0))" -v hz="$hz" -v ns="$((t1 - t0))" -v kib="$peak" \
       -v own="${own:--}" 'BEGIN {
@@ -144,7 +135,6 @@ awk -v peer="$peer" '
       s = order[i]
       printf "\n%s                                      fps  program      X   total  peak MiB\n", s
       row("Nightbloom, default mode (640x480x16)", s " default")
-      split(s, wh, "x")
       row("Nightbloom, native mode (" s "x32)", s " native")
       if (peer != "") {
         row("peer: " substr(peer, 1, 36), s " peer")
