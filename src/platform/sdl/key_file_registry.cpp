@@ -247,7 +247,7 @@ int32_t KeyFileRegistry::RegSetValueExA(RegKey key, const char* name, uint32_t t
   auto it = open_.find(static_cast<uintptr_t>(key));
   if (it == open_.end()) return ERROR_INVALID_HANDLE;
   const std::string valueName = name ? name : "";
-  if (!IsStorableValueName(valueName) || (!data && size != 0) || size > (1u << 20)) {
+  if (!IsStorableValueName(valueName) || (!data && size != 0) || size > maxRegistryValueBytes) {
     return ERROR_INVALID_PARAMETER;
   }
   if (readOnly_) return ERROR_ACCESS_DENIED;

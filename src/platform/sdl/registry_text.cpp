@@ -15,7 +15,6 @@ namespace {
 constexpr std::string_view rootName = "HKEY_CURRENT_USER";
 constexpr uint32_t typeSz = 1;
 constexpr uint32_t typeDword = 4;
-constexpr size_t maxValueBytes = 1u << 20;
 
 struct KeyFileDeleter {
   void operator()(GKeyFile* file) const { g_key_file_free(file); }
@@ -122,7 +121,7 @@ bool Decode(std::string_view text, RegistryFileValue* value, std::string* why) {
     const std::string_view rest = text.substr(3);
     const size_t colon = rest.find(':');
     uint64_t size = 0;
-    if (colon == std::string_view::npos || !Decimal(rest.substr(0, colon), maxValueBytes, &size)) {
+    if (colon == std::string_view::npos || !Decimal(rest.substr(0, colon), maxRegistryValueBytes, &size)) {
       *why = "a text value needs its byte count";
       return false;
     }
@@ -155,7 +154,7 @@ bool Decode(std::string_view text, RegistryFileValue* value, std::string* why) {
         return false;
       }
       value->data.push_back(static_cast<uint8_t>(high << 4 | low));
-      if (value->data.size() > maxValueBytes) {
+      if (value->data.size() > maxRegistryValueBytes) {
         *why = "a value is too large";
         return false;
       }

@@ -10,6 +10,7 @@
 // feeds arbitrary bytes to ParseRegistryText.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -31,6 +32,9 @@ struct RegistryFileKey {
 struct RegistryFileData {
   std::vector<RegistryFileKey> keys;
 };
+
+// The largest value the file holds; a larger one is refused when stored and when read.
+inline constexpr size_t maxRegistryValueBytes = 1u << 20;
 
 // Whether a registry name can be written (value names: not empty, printable ASCII, no
 // '=', '[', ']', no blank at either end, not starting with '#'; key parts likewise, and
