@@ -54,13 +54,15 @@ uint64_t FramePacer::IdleWaitMicroseconds() {
   return left;
 }
 
+uint64_t SteadyMicroseconds() {
+  using namespace std::chrono;
+  return static_cast<uint64_t>(
+      duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
 FramePacer MakeSystemFramePacer() {
   return FramePacer(
-      [] {
-        using namespace std::chrono;
-        return static_cast<uint64_t>(
-            duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count());
-      },
+      SteadyMicroseconds,
       [](uint64_t microseconds) {
         std::this_thread::sleep_for(std::chrono::microseconds(microseconds));
       });

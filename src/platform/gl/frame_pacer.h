@@ -58,6 +58,9 @@ class FramePacer {
   std::vector<uint32_t> eachSecond_;
 };
 
+// The steady clock in microseconds, as the system pacer and frame-rate meter read it.
+uint64_t SteadyMicroseconds();
+
 // A pacer on the steady clock that really sleeps.
 FramePacer MakeSystemFramePacer();
 

@@ -1,9 +1,10 @@
 // The frame rate meter. Depends on frame_rate_meter.h and the C library's clocks.
 #include "platform/gl/frame_rate_meter.h"
 
+#include "platform/gl/frame_pacer.h"
+
 #include <time.h>
 
-#include <chrono>
 #include <cstdio>
 
 namespace nb {
@@ -39,11 +40,7 @@ void FrameRateMeter::FrameShown() {
 
 FrameRateMeter MakeSystemFrameRateMeter() {
   return FrameRateMeter(
-      [] {
-        using namespace std::chrono;
-        return static_cast<uint64_t>(
-            duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count());
-      },
+      SteadyMicroseconds,
       [] {
         timespec used{};
         clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &used);

@@ -62,14 +62,17 @@ void GlFrameBlitter::Release() {
   if (vertexArray_) glDeleteVertexArrays(1, &vertexArray_);
   program_ = 0;
   vertexArray_ = 0;
+  buildFailed_ = false;
 }
 
 bool GlFrameBlitter::Draw(uint32_t texture, uint32_t width, uint32_t height,
                           uint32_t targetWidth, uint32_t targetHeight) {
+  if (buildFailed_) return false;
   // Judged by the error flags at the end: those the device's drawing left are not ours.
   ClearGlErrors();
   if (!program_) {
     program_ = BuildGlProgram(nullptr, blitVertex, blitFragment);
+    buildFailed_ = !program_;
     if (!program_) return false;
     glGenVertexArrays(1, &vertexArray_);
     glUseProgram(program_);

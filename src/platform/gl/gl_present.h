@@ -35,7 +35,7 @@ class GlFrameBlitter {
   GlFrameBlitter& operator=(const GlFrameBlitter&) = delete;
 
   // texture: width x height, row 0 the top row. targetWidth x targetHeight: the drawable.
-  // False when the program cannot be built.
+  // False when the program cannot be built (at once, after it failed once, until Release).
   bool Draw(uint32_t texture, uint32_t width, uint32_t height, uint32_t targetWidth,
             uint32_t targetHeight);
   // Deletes the GL objects (in the current context).
@@ -44,6 +44,7 @@ class GlFrameBlitter {
  private:
   uint32_t program_ = 0;
   uint32_t vertexArray_ = 0;
+  bool buildFailed_ = false;
 };
 
 // Reads a width x height texture of the current context as 8-bit BGRA, top row first

@@ -68,15 +68,22 @@ void GlTextOverlay::Release() {
   if (framebuffer_) glDeleteFramebuffers(1, &framebuffer_);
   if (panelTexture_) glDeleteTextures(1, &panelTexture_);
   program_ = vertexArray_ = framebuffer_ = panelTexture_ = 0;
+  buildFailed_ = false;
   shown_.clear();
   panel_ = TextPanel{};
 }
 
 bool GlTextOverlay::Draw(uint32_t texture, uint32_t width, uint32_t height,
                          const std::vector<std::string>& lines) {
-  if (width == 0 || height == 0) return false;
+  if (width == 0 || height == 0 || buildFailed_) return false;
   ClearGlErrors();
-  if (!program_ && !Build()) return false;
+  // A driver that cannot make them once will not on the next frame either: no shaders
+  // compiled again and again, and nothing half made drawn with.
+  if (!program_ && !Build()) {
+    Release();
+    buildFailed_ = true;
+    return false;
+  }
   glActiveTexture(GL_TEXTURE0);
   glBindSampler(0, 0);
   glBindTexture(GL_TEXTURE_2D, panelTexture_);

@@ -39,7 +39,7 @@ class GlTextOverlay {
   // Draws the lines over texture (width x height, row 0 the top row of the picture; any
   // format a framebuffer takes), at TextPanelPlace. The panel is built and uploaded again
   // only when the lines change. False when the GL objects cannot be made or GL reports
-  // an error.
+  // an error; after the objects could not be made once, false at once until Release.
   bool Draw(uint32_t texture, uint32_t width, uint32_t height,
             const std::vector<std::string>& lines);
   // Whether it holds GL objects (Release has something to do).
@@ -54,6 +54,7 @@ class GlTextOverlay {
   uint32_t vertexArray_ = 0;
   uint32_t framebuffer_ = 0;
   uint32_t panelTexture_ = 0;
+  bool buildFailed_ = false;
   std::vector<std::string> shown_;
   TextPanel panel_;
 };
