@@ -58,24 +58,25 @@ else
   limits+=(-max_total_time="$seconds")
 fi
 
+# Inputs in folder $1 that crashed, leaked, hung past the timeout or ran out of memory. A
+# "slow unit" (one input over 10 s) is kept too but is no failure: on a loaded machine a
+# stall makes them; a real hang ends as a timeout.
+findings() { find "$1" -type f ! -name 'slow-unit-*' | wc -l; }
+
 failed=0 crashed=0
 printf '%-16s %14s %10s %8s  %s\n' target executions "exec/s" new crashes
 for target in "${targets[@]}"; do
   program="$work/tests/fuzz/fuzz_$target"
   grown="$work/corpus/$target" crashes="$work/crashes/$target" log="$work/logs/$target.log"
   mkdir -p "$grown" "$crashes"
-  # Inputs that crashed, leaked, hung past the timeout or ran out of memory. A "slow unit"
-  # (one input over 10 s) is kept too but is no failure: on a loaded machine a stall makes
-  # them; a real hang ends as a timeout.
-  findings() { find "$crashes" -type f ! -name 'slow-unit-*' | wc -l; }
-  before=$(findings)
+  before=$(findings "$crashes")
   "$program" "$grown" "$root/tests/fuzz/corpus/$target" "${limits[@]}" \
     -artifact_prefix="$crashes/" >"$log" 2>&1
   rc=$?
   executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
   speed=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -n 1)
   added=$(sed -n 's/^stat::new_units_added: *//p' "$log" | tail -n 1)
-  found=$(($(findings) - before))
+  found=$(($(findings "$crashes") - before))
   printf '%-16s %14s %10s %8s  %s\n' "$target" "${executions:-?}" "${speed:-?}" "${added:-?}" "$found"
   if [ $rc -ne 0 ] || [ "$found" -gt 0 ]; then
     failed=1

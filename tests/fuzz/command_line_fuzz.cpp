@@ -1,7 +1,6 @@
 // The shell's command-line grammar on any text: every line gives a run mode, a preview
 // only with a non-zero window handle, and the handle that a C library's strtol reading
 // (clamped to 32 bits) gives, after the same skipping of blanks and colons.
-#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <string>
@@ -22,7 +21,6 @@ nb::CommandLine Expected(const char* line) {
     case 'p': case 'P': case 'l': case 'L': {
       ++p;
       while (*p == ' ' || *p == ':') ++p;
-      errno = 0;
       long long value = std::strtoll(p, nullptr, 10);
       if (value > INT32_MAX) value = INT32_MAX;
       if (value < INT32_MIN) value = INT32_MIN;

@@ -21,7 +21,6 @@ struct FrameCounts {
   uint64_t draws = 0;
   uint64_t vertices = 0;
   uint64_t textureBinds = 0;
-  uint64_t clears = 0;
   uint32_t peakDrawsPerFrame = 0;
 };
 

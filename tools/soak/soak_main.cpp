@@ -306,8 +306,9 @@ int Soak::Run() {
   show.hooks.context = this;
   show.hooks.sound = &Soak::CountSound;
   SimInit(options_.seed);
-  SceneInit(fake.system, fake.gdi);
-  SceneInitDevice(&device, &viewport);
+  if (Failed(SceneInit(fake.system, fake.gdi)) || Failed(SceneInitDevice(&device, &viewport))) {
+    Fail(0, "the scene could not be set up on the checking device");
+  }
   int textures = 0;
   for (uint32_t id : sceneTextureIds) textures += TextureGet(std::to_string(id).c_str()) != nullptr;
   if (textures != 6) Fail(0, "only " + std::to_string(textures) + " of the 6 textures were built");
