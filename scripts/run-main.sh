@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The main job: prepares the machine, builds the release preset, then shows the fireworks.
+# The main job: installs what the Linux program needs (nothing of the tests, nothing of Wine),
+# builds it (the program preset: release, without tests or benchmarks), then shows the fireworks.
 # With a display (DISPLAY answers), it is the screensaver itself, full screen, until a key,
 # a click or a mouse move. Without one, the saver runs for ten seconds on a private Xvfb;
 # screenshots of it go to build/main-job/ and the frames per second are printed.
@@ -22,11 +23,11 @@ while [ $# -gt 0 ]; do
 done
 out="$root/build/main-job"
 
-bash "$root/scripts/setup-debian.sh" </dev/null
+bash "$root/scripts/setup-debian.sh" --program </dev/null
 
-cmake --preset release >/dev/null
-cmake --build --preset release -j "$jobs" --target nightbloom
-program="$root/build/release/src/platform/sdl/nightbloom"
+cmake --preset program >/dev/null
+cmake --build --preset program -j "$jobs" --target nightbloom
+program="$root/build/program/src/platform/sdl/nightbloom"
 [ -n "$seed" ] && export NIGHTBLOOM_SEED=$seed
 
 if [ $headless -eq 0 ] && [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then

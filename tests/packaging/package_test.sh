@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Builds the Debian package of this build tree (with a stand-in for the Windows program,
 # which comes from another build), unpacks it into a scratch root with dpkg and checks
-# the package's fields, where every file landed, that nothing else came along, and that
-# the program runs from there.
-#   package_test.sh CPACK BUILD_DIR SOURCE_DIR WORK_DIR VERSION
+# the package's fields, where every file landed, that nothing else came along, that the
+# program runs from there, that the licence and the changelog are there in Debian's forms,
+# and that lintian finds no error in it (its warnings are listed).
+#   package_test.sh CPACK BUILD_DIR SOURCE_DIR WORK_DIR VERSION DEBIAN_VERSION
 set -uo pipefail
-cpack=$1 build=$2 source=$3 work=$4 version=$5
+cpack=$1 build=$2 source=$3 work=$4 version=$5 debian_version=$6
 rm -rf "$work"
 mkdir -p "$work"
 failures=0
@@ -21,14 +22,14 @@ if ! NIGHTBLOOM_WINDOWS_SCR="$work/stand-in.scr" timeout 180 \
   echo "FAIL: cpack did not make the package"; tail -n 20 "$work/cpack.log"; exit 1
 fi
 arch=$(dpkg --print-architecture)
-deb="$work/out/nightbloom_${version}_${arch}.deb"
-check "one package, named nightbloom_${version}_${arch}.deb" \
+deb="$work/out/nightbloom_${debian_version}_${arch}.deb"
+check "one package, named nightbloom_${debian_version}_${arch}.deb" \
   test -f "$deb" -a "$(ls "$work/out"/*.deb | wc -l)" -eq 1
 [ -f "$deb" ] || exit 1
 
 field() { dpkg-deb -f "$deb" "$1"; }
 check "Package: nightbloom" test "$(field Package)" = nightbloom
-check "Version: $version" test "$(field Version)" = "$version"
+check "Version: $debian_version" test "$(field Version)" = "$debian_version"
 check "Architecture: $arch" test "$(field Architecture)" = "$arch"
 depends=$(field Depends)
 echo "     Depends: $depends"
@@ -43,6 +44,8 @@ r="$work/root/usr"
 expected="usr/bin/nightbloom
 usr/libexec/xscreensaver/nightbloom
 usr/share/applications/nightbloom.desktop
+usr/share/doc/nightbloom/changelog.Debian.gz
+usr/share/doc/nightbloom/copyright
 usr/share/icons/hicolor/128x128/apps/nightbloom.png
 usr/share/icons/hicolor/32x32/apps/nightbloom.png
 usr/share/man/man6/nightbloom.6.gz
@@ -80,6 +83,28 @@ check "... with nothing left unfilled" test -z "$(grep -F '@' <<<"$page")"
 check "... and formats without warnings" \
   test -z "$(gzip -dc "$r/share/man/man6/nightbloom.6.gz" | groff -man -ww -z 2>&1)"
 check "the Windows program is the one given" cmp "$work/stand-in.scr" "$r/share/nightbloom/windows/nightbloom.scr"
+
+doc="$r/share/doc/nightbloom"
+check "the copyright file is the project's, in Debian's machine-readable format" \
+  cmp "$source/packaging/debian/copyright" "$doc/copyright"
+check "... names the licence of LICENSE" grep -qx 'License: Expat' "$doc/copyright"
+# The licence's text (the last paragraph of the copyright file) is LICENSE's, after its title
+# and copyright lines.
+licence_text=$(tac "$doc/copyright" | sed '/^License: Expat$/q' | tac | tail -n +2 | sed 's/^ \.$//; s/^ //')
+check "... with LICENSE's text" test "$licence_text" = "$(tail -n +5 "$source/LICENSE")"
+gzip -dc "$doc/changelog.Debian.gz" >"$work/changelog"
+changelog_version=$(dpkg-parsechangelog -l "$work/changelog" -S Version 2>/dev/null)
+check "the changelog reads, and its newest entry is this version" \
+  test "$changelog_version" = "$debian_version"
+
+if command -v lintian >/dev/null; then
+  lintian --allow-root --tag-display-limit 0 "$deb" >"$work/lintian.log" 2>&1
+  errors=$(grep -c '^E: ' "$work/lintian.log")
+  check "lintian finds no error" test "$errors" -eq 0
+  grep -E '^[EW]: ' "$work/lintian.log" | sed 's/^/     lintian: /'
+else
+  check "lintian is installed" false
+fi
 
 if [ "$failures" -ne 0 ]; then echo "$failures check(s) failed; files in $work"; exit 1; fi
 echo "all checks passed"

@@ -9,25 +9,27 @@
 namespace nb {
 namespace {
 
+// One icon file with one image: the directory, its one entry, the image's header, its pixels
+// (bottom row blue, the others half-transparent red) and its mask. Written byte by byte in
+// the file's little-endian order.
 std::vector<uint8_t> OneImageIco(int width, int height, uint16_t bits) {
-  std::vector<uint8_t> f = {0, 0, 1, 0, 1, 0};
-  const uint32_t body = 40 + static_cast<uint32_t>(width * height * 4) + static_cast<uint32_t>(height * 4);
-  auto put32 = [&f](uint32_t v) {
-    for (int i = 0; i < 4; ++i) f.push_back(static_cast<uint8_t>(v >> (8 * i)));
-  };
-  f.insert(f.end(), {static_cast<uint8_t>(width), static_cast<uint8_t>(height), 0, 0, 1, 0,
-                     static_cast<uint8_t>(bits), 0});
-  put32(body);
-  put32(22);
-  put32(40);
-  put32(static_cast<uint32_t>(width));
-  put32(static_cast<uint32_t>(height * 2));
-  f.insert(f.end(), {1, 0, static_cast<uint8_t>(bits), 0});
+  std::vector<uint8_t> f;
+  auto put8 = [&f](uint32_t v) { f.push_back(static_cast<uint8_t>(v)); };
+  auto put16 = [&](uint32_t v) { put8(v); put8(v >> 8); };
+  auto put32 = [&](uint32_t v) { put16(v); put16(v >> 16); };
+  const uint32_t w = static_cast<uint32_t>(width), h = static_cast<uint32_t>(height);
+  put16(0); put16(1); put16(1);                 // reserved, type icon, one image
+  put8(w); put8(h); put8(0); put8(0);           // size, no palette, reserved
+  put16(1); put16(bits);                        // planes, bits per pixel
+  put32(40 + w * h * 4 + h * 4);                // bytes of the image
+  put32(22);                                    // where the image starts
+  put32(40); put32(w); put32(h * 2);            // header size, width, height with the mask
+  put16(1); put16(bits);
   for (int i = 0; i < 6; ++i) put32(0);
-  for (int y = 0; y < height; ++y) {   // bottom row first: the bottom row is blue
-    for (int x = 0; x < width; ++x) put32(y == 0 ? 0xFF0000FFu : 0x80FF0000u);
+  for (uint32_t y = 0; y < h; ++y) {
+    for (uint32_t x = 0; x < w; ++x) put32(y == 0 ? 0xFF0000FFu : 0x80FF0000u);
   }
-  for (int y = 0; y < height; ++y) put32(0);
+  for (uint32_t y = 0; y < h; ++y) put32(0);
   return f;
 }
 
