@@ -14,7 +14,6 @@
 
 namespace nb {
 
-
 namespace {
 
 std::string Key(const char* name) {
