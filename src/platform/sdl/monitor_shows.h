@@ -4,8 +4,8 @@
 // An extra show that ends cleanly (input on its monitor, a signal) ends the chosen
 // monitor's show too, which then ends the rest: input on any monitor ends every show. One
 // that fails (an exit code other than 0, a crash) leaves its monitor black instead.
-// Each extra show's seed derives from the chosen monitor's; none writes the trace, and
-// none saves anything (its device choice is for its run only).
+// Each extra show's seed derives from the chosen monitor's; none writes the trace, none is
+// heard, and none saves anything (its device choice is for its run only).
 // Depends on POSIX processes and signals in the .cpp; the arguments are built without
 // them, for tests.
 #pragma once
@@ -33,7 +33,7 @@ bool StoredMonitorsEach(Registry& registry, const char* key, std::FILE* errors);
 // What every extra show is started with.
 struct ExtraShowPlan {
   std::string program;                 // the executable (this program)
-  std::vector<std::string> arguments;  // passed on after the show's own: levels, sound, fps
+  std::vector<std::string> arguments;  // passed on after the show's own: levels, no sound, fps
   uint32_t seed = 0;                   // the chosen monitor's seed
 };
 

@@ -47,16 +47,21 @@ const char* LevelName(uint32_t level) {
 }
 
 // What the extra shows of --monitors each are started with: this program, the run's own
-// overrides, and the chosen monitor's seed (taken from the clock now when none is given,
-// so that the others' can derive from it).
+// levels and --fps, no sound, and the chosen monitor's seed (taken from the clock now when
+// none is given, so that the others' can derive from it).
 ExtraShowPlan MonitorPlan(const ProgramArgs& args, RunSwitches* switches) {
   ExtraShowPlan plan;
   char path[4096];
   const ssize_t length = readlink("/proc/self/exe", path, sizeof(path) - 1);
   plan.program = length > 0 ? std::string(path, static_cast<size_t>(length)) : "nightbloom";
-  if (args.particleLevel) plan.arguments.insert(plan.arguments.end(), {"--particles", LevelName(*args.particleLevel)});
-  if (args.smokeLevel) plan.arguments.insert(plan.arguments.end(), {"--smoke", LevelName(*args.smokeLevel)});
-  if (args.useSound) plan.arguments.push_back(*args.useSound ? "--sound" : "--no-sound");
+  if (args.particleLevel) {
+    plan.arguments.insert(plan.arguments.end(), {"--particles", LevelName(*args.particleLevel)});
+  }
+  if (args.smokeLevel) {
+    plan.arguments.insert(plan.arguments.end(), {"--smoke", LevelName(*args.smokeLevel)});
+  }
+  // One sky is heard: the others' launches and bursts would only pile up over it.
+  plan.arguments.push_back("--no-sound");
   if (args.showFps) plan.arguments.push_back("--fps");
   if (!switches->haveSeed) {
     switches->haveSeed = true;

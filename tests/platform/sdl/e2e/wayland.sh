@@ -80,7 +80,8 @@ check "... on the second output in its native mode, in pixels ($command)" \
   grep -q -- "--extra-show 1:1024x768x32:software --particles high --smoke high" <<<"$command"
 seed=$(tr '\0' '\n' <"/proc/$extra/environ" 2>/dev/null | sed -n 's/^NIGHTBLOOM_SEED=//p')
 check "... with a sky of its own (seed $seed, derived from 777)" test -n "$seed" -a "$seed" != 777
-check "... and no trace" test -z "$(tr '\0' '\n' <"/proc/$extra/environ" | grep '^NIGHTBLOOM_TRACE=')"
+check "... silent" grep -q -- "--no-sound" <<<"$command"
+check "... and writing no trace" test -z "$(tr '\0' '\n' <"/proc/$extra/environ" | grep '^NIGHTBLOOM_TRACE=')"
 both_full() { full_on HEADLESS-1 && view_of "$extra" | grep -q '^1 HEADLESS-2 '; }
 check "each output has its show full screen" wait_until 15 both_full
 wait_shot_lit HEADLESS-1 each-1.png 20000 15
