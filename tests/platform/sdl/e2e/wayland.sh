@@ -150,8 +150,12 @@ check "... on Wayland ($view)" grep -q 'xdg_shell Nightbloom_Configuration$' <<<
 wait_shot_lit HEADLESS-1 settings.png 50000 10
 check "... and can be seen ($p_lit pixels lit, $p_distinct colours)" \
   test "$p_lit" -ge 50000 -a "$p_distinct" -ge 50
-key Escape
-wait_exit "$pid" 5
+# GTK takes a new keyboard a while after the show would: the key again if it went unseen.
+for _ in 1 2 3; do
+  key Escape
+  wait_exit "$pid" 3
+  [ "$code" -ne 124 ] && break
+done
 check "Esc cancels it (exit $code)" test "$code" -eq 0
 check "... saving nothing" test -z "$(registry | grep -E '^[EFG]=')"
 

@@ -45,6 +45,10 @@ chown "$wl_user:" "$XDG_CONFIG_HOME"
 lsan_options=${LSAN_OPTIONS:-}
 if [[ $lsan_options =~ suppressions=([^:]*) ]] && [ -f "${BASH_REMATCH[1]}" ]; then
   cp "${BASH_REMATCH[1]}" "$wl_dir/lsan.supp"
+  # SDL 2.26's Wayland driver keeps buffers of what the compositor told it about outputs
+  # and seats past SDL_Quit: a program that only starts and quits SDL's video on this sway
+  # reports the same leaks. The X tests still see every library's leaks but those above.
+  printf 'leak:libSDL2-2.0.so\nleak:libwayland-client.so\n' >>"$wl_dir/lsan.supp"
   chmod 644 "$wl_dir/lsan.supp"
   lsan_options=${lsan_options/${BASH_REMATCH[1]}/$wl_dir/lsan.supp}
 fi
@@ -123,7 +127,7 @@ wl_run() {  # name [var=value...] args...
 
 # A key press through a virtual keyboard of its own, made a moment before the press so that
 # the focused program has bound it and read its keymap.
-key() { as_user timeout 10 wtype -s 300 -k "$1"; }
+key() { as_user timeout $((10 * slower)) wtype -s $((300 * slower)) -k "$1"; }
 
 shot() {  # output file
   rm -f "$wl_dir/shots/$2"
