@@ -41,7 +41,8 @@ fps_of() {  # stderr-file who
     awk -v from="$warmup" -v n="$seconds" '{ for (i = from + 1; i <= from + n && i <= NF; i++) { s += $i; k++ } }
                                            END { if (k) printf "%.1f", s / k; else print "-" }'
 }
-cores() { echo "scale=2; ($2 - $1) / $hz / $seconds" | bc; }  # ticks-before ticks-after
+# CPU in cores over the measured seconds, from the clock ticks before and after.
+cores() { awk -v a="$1" -v b="$2" -v hz="$hz" -v s="$seconds" 'BEGIN { printf "%.2f", (b - a) / hz / s }'; }
 
 sway_pid=$(pgrep -u "$wl_user" -x sway | head -n 1)
 printf '%-34s %-28s %6s %7s\n' "mode" "monitor" "fps" "cores"
