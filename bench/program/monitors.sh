@@ -4,8 +4,9 @@
 # pixman rendering, no X), in the default mode (640x480x16 on each output, scaled) and in
 # the native mode (each output at its own size in pixels: 1280x720 and 1024x768), paced as
 # the program runs. For each monitor's process: frames per second (its own count, the
-# first seconds of emptier sky left out) and CPU in cores (1.0 = one core busy); and the
-# compositor's CPU. Runs as root: sway refuses root, so the session runs as the tests'
+# first seconds of emptier sky left out), CPU in cores (1.0 = one core busy) and CPU
+# milliseconds per frame (the figure that holds best when other work shares the cores); and
+# the compositor's CPU. Runs as root: sway refuses root, so the session runs as the tests'
 # user (tests/platform/sdl/e2e/wayland_lib.sh makes it and removes it again).
 #   bench/program/monitors.sh NIGHTBLOOM [SECONDS]   (default: 10)
 set -uo pipefail
@@ -45,7 +46,9 @@ fps_of() {  # stderr-file who
 cores() { awk -v a="$1" -v b="$2" -v hz="$hz" -v s="$seconds" 'BEGIN { printf "%.2f", (b - a) / hz / s }'; }
 
 sway_pid=$(pgrep -u "$wl_user" -x sway | head -n 1)
-printf '%-34s %-28s %6s %7s\n' "mode" "monitor" "fps" "cores"
+row() { printf '%-34s %-26s %6s %7s %9s\n' "$@"; }
+per_frame() { awk -v c="$1" -v f="$2" 'BEGIN { if (f > 0) printf "%.1f", c * 1000 / f; else print "-" }'; }
+row "mode" "monitor" "fps" "cores" "ms/frame"
 for mode in "640 x 480 x 16" "1280 x 720 x 32"; do
   choose_mode "$mode"
   chown -R "$wl_user:" "$XDG_CONFIG_HOME"
@@ -67,9 +70,9 @@ for mode in "640 x 480 x 16" "1280 x 720 x 32"; do
   [ "$code" -eq 0 ] || { echo "monitors.sh: the saver ended with $code" >&2; exit 1; }
   name="default, 640x480x16 scaled"
   [ "$mode" = "640 x 480 x 16" ] || name="native, each output's own size"
-  printf '%-34s %-28s %6s %7s\n' "$name" "HEADLESS-1 1280x720" \
-    "$(fps_of "$WORK/each.err" nightbloom)" "$(cores "${before[0]}" "${after[0]}")"
-  printf '%-34s %-28s %6s %7s\n' "" "HEADLESS-2 1024x768 (2x)" \
-    "$(fps_of "$WORK/each.err" "nightbloom (display 2)")" "$(cores "${before[1]}" "${after[1]}")"
-  printf '%-34s %-28s %6s %7s\n' "" "the compositor (sway)" "" "$(cores "${before[2]}" "${after[2]}")"
+  fps=("$(fps_of "$WORK/each.err" nightbloom)" "$(fps_of "$WORK/each.err" "nightbloom (display 2)")")
+  use=("$(cores "${before[0]}" "${after[0]}")" "$(cores "${before[1]}" "${after[1]}")")
+  row "$name" "HEADLESS-1 1280x720" "${fps[0]}" "${use[0]}" "$(per_frame "${use[0]}" "${fps[0]}")"
+  row "" "HEADLESS-2 1024x768 (2x)" "${fps[1]}" "${use[1]}" "$(per_frame "${use[1]}" "${fps[1]}")"
+  row "" "the compositor (sway)" "" "$(cores "${before[2]}" "${after[2]}")" ""
 done
