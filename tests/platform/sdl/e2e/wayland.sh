@@ -3,7 +3,7 @@
 # headless sway, HEADLESS-1 at 1280x720 and HEADLESS-2 at 1024x768 with scale 2): the show
 # in a window; the saver full screen on the first output with the second black, holding no
 # idle inhibitor, ended by a key within a second after its grace period, its trace the
-# trace tool's; --monitors each with the show in its native mode on both outputs, the
+# trace tool's; the hardware device; --monitors each with the show in its native mode on both outputs, the
 # scaled one at its size in pixels and shown pixel for pixel, a key ending both; the
 # swayidle recipe of the README (the show after its timeout, the screens turned off at a
 # later one while it runs); the settings dialog; and the modes that need an X window
@@ -68,6 +68,20 @@ ticks=$(grep -c '^tick ' "$wl_dir/shots/saver.trace")
 check "its trace is nightbloom-trace's ($ticks ticks)" \
   cmp "$wl_dir/shots/saver.trace" "$WORK/tool.trace"
 check "... and it ran a while" test "$ticks" -gt 60
+
+say "the hardware device, in the window's own EGL context"
+write_choice "Direct3D HAL" "640 x 480 x 16"
+chown_config
+wl_run hardware NIGHTBLOOM_HARDWARE_DEVICE=1 --fullscreen
+pid=$last_pid
+check "full screen on the first output" wait_until 15 full_on HEADLESS-1
+wait_shot_lit HEADLESS-1 hardware.png 20000 15
+check "it shows the show ($p_lit pixels lit)" test "$p_lit" -ge 20000
+sleep $((2 * slower))
+key space
+wait_exit "$pid" 5
+check "a key ends it (exit $code)" test "$code" -eq 0
+check "... which ran on the hardware device, no fallback" has_line "C=sz:40:Direct3D HAL"
 
 say "--monitors each, in the native mode"
 write_choice "RGB Emulation" "1280 x 720 x 32"
