@@ -6,9 +6,10 @@
 # deploys it; then what it left: the saver in the system folder the Screen Saver settings
 # read, the desktop settings naming it, the entry in the list of installed programs, the
 # Start-menu entry; the uninstaller's own identity. 64 also: the 32-bit installer refuses
-# a 64-bit Windows (where 32-bit programs run), the Start-menu entry opens the settings, the
-# installed saver runs /s from the system folder (screenshots), installing again leaves one
-# entry. Then the silent uninstall that the entry names: every file and entry gone, the
+# a 64-bit Windows (where 32-bit programs run), an install that cannot write the saver fails
+# and leaves nothing, the Start-menu entry opens the settings, the installed saver runs /s
+# from the system folder (screenshots), installing again leaves one entry. Then the silent
+# uninstall that the entry names: every file and entry gone, the
 # previous screensaver back, the user's settings kept; 64 also when the previous
 # screensaver has gone meanwhile. Ends everything it started, and only that: the Wine
 # processes of its own prefix, which it removes.
@@ -118,13 +119,25 @@ if [ "$ARCH" = 64 ]; then
   fi
 fi
 
-install() {
+install() {  # [expected exit code]
   local rc
   timeout 120 "$loader" "Z:$setup" /S </dev/null 2>>"$WORK/wine.log"
   rc=$?
   settle
-  check "the installer ends with exit code 0 (got $rc)" test $rc -eq 0
+  check "the installer ends with exit code ${1:-0} (got $rc)" test $rc -eq "${1:-0}"
 }
+
+if [ "$ARCH" = 64 ]; then
+  # As when the saver runs from the file an upgrade must replace (which Wine, unlike
+  # Windows, would allow): the install must fail, not skip the file.
+  echo "== silent install where nightbloom.scr cannot be written"
+  mkdir "$system/nightbloom.scr"
+  install 2
+  check "no entry among the installed programs" no_key "$uninstall_key"
+  check "no other file" test "$(files_of_drive)" = "$files_before"
+  check "the desktop settings are unchanged" value_is "$desktop_key" SCRNSAVE.EXE "$previous"
+  rmdir "$system/nightbloom.scr"
+fi
 
 echo "== silent install"
 install
