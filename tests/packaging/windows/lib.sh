@@ -39,9 +39,8 @@ expected_icon=$(icon_images "$SOURCE/resources/icon101.ico" "$WORK/icons/expecte
 
 # The file's icon (its first icon group, the one Explorer shows) is the application icon.
 same_icon() {  # file
-  local name dir found
-  name=$(basename "$1")
-  dir="$WORK/icons/$name"
+  local dir found
+  dir="$WORK/icons/$(basename "$1" | tr . _)"
   mkdir -p "$dir"
   wrestool -x --type=14 "$1" 2>/dev/null >"$dir.ico" || return 1
   found=$(icon_images "$dir.ico" "$dir")
