@@ -7,7 +7,8 @@
 #               cross compilers, Wine with Mesa for DirectDraw/Direct3D under it, xdotool and
 #               openbox for the desktop tests, the font the dialogs are laid out in,
 #               XScreenSaver, what the packages' tests use (lintian, NSIS, icoutils among them), clang 14 with the libFuzzer and
-#               sanitizer runtimes; then a private Wine prefix.
+#               sanitizer runtimes, sway with swayidle, grim and wtype for the tests on Wayland;
+#               then a private Wine prefix.
 # Wine's 32-bit half (and the i386 architecture it comes from) is installed only where this
 # machine runs 32-bit programs (scripts/runs-32bit.sh); elsewhere the prefix is prepared with
 # 64-bit Wine alone. Safe to run again: it installs only what is missing, updates the
@@ -40,6 +41,7 @@ test_packages=(
   xscreensaver dpkg-dev file groff-base libxml2-utils desktop-file-utils libxdamage-dev lintian
   nsis icoutils unzip
   clang-14 libclang-rt-14-dev llvm-14
+  sway swayidle grim wtype
 )
 # Wine's 32-bit loader, and 32-bit Mesa so that DirectDraw/Direct3D work under it.
 wine32_packages=(wine32:i386 libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386)
