@@ -29,6 +29,9 @@ esac
 program_packages=(
   build-essential cmake pkg-config
   libsdl2-dev libsdl2-mixer-dev libgtk-3-dev libpng-dev
+  # SDL2_mixer's headers pull in JACK's; left to choose, apt takes the older JACK, which 32-bit
+  # Wine's sound plugins conflict with, and a later install of one removes the other.
+  libjack-jackd2-dev
   libegl-dev libgl1-mesa-dev libegl-mesa0 libgl1-mesa-dri
   xvfb xauth x11-utils imagemagick
 )
@@ -44,7 +47,8 @@ test_packages=(
   sway swayidle grim wtype
 )
 # Wine's 32-bit loader, and 32-bit Mesa so that DirectDraw/Direct3D work under it.
-wine32_packages=(wine32:i386 libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386)
+# Its ALSA plugins too: the system's ALSA settings name them for every architecture.
+wine32_packages=(wine32:i386 libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386 libasound2-plugins:i386)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then
