@@ -89,6 +89,9 @@ int32_t FillVoice(SoundBuffer* buffer, const uint8_t* data, uint32_t size);
 // missing, memory runs out or any voice cannot be made (nothing is left referenced).
 SoundObjectPtr CreateSoundObject(DirectSound& device, System& system, uint32_t id,
                                  int32_t voices);
+// The same for a wave already found; the object points into the wave's bytes, which must
+// outlive it.
+SoundObjectPtr CreateSoundObject(DirectSound& device, const WaveView& wave, int32_t voices);
 
 // Releases the object's voices and frees it; a null object is ignored.
 void DestroySoundObject(SoundObjectPtr& object);

@@ -89,6 +89,13 @@ SoundObjectPtr CreateSoundObject(DirectSound& device, System& system, uint32_t i
     if (Failed(FindWave(system, id, &wave))) {
         return nullptr;
     }
+    return CreateSoundObject(device, wave, voices);
+}
+
+SoundObjectPtr CreateSoundObject(DirectSound& device, const WaveView& wave, int32_t voices) {
+    if (wave.format == nullptr || wave.data == nullptr) {
+        return nullptr;
+    }
     const int32_t count = std::max(voices, 1);
     SoundObjectPtr object(new (std::nothrow) SoundObject);
     if (!object) {
