@@ -32,12 +32,16 @@ expect_refusal 2 --seed 1 --seconds 1 --rate 7999
 expect_refusal 2 --seed 1 --seconds 1 --rate 44101             # no exact conversion from 22050
 expect_refusal 2 --seed 1 --seconds 1 --channels 3
 expect_refusal 2 --seed 1 --seconds 1 --particles 3
+expect_refusal 2 --seed 1 --seconds 86400 --rate 48000           # more than memory should hold
 expect_refusal 2 --measure "$work/x.raw" --seed 1
 expect_refusal 2 --seed 1 --seconds 1 --out "$work/missing/dir/a.wav"
 [ -z "$(ls -A "$work" | grep -v '^err$')" ] || fail "a refused run left files: $(ls "$work")"
 expect_refusal 1 --measure "$work/no-such-file.raw"
 printf 'RIFF\004\000\000\000WAVE' >"$work/broken.wav"
 expect_refusal 1 --measure "$work/broken.wav"
+# A format record too short to hold the sample size, as the file's last bytes.
+printf 'RIFF\046\000\000\000WAVEdata\004\000\000\000\000\000\000\000fmt \016\000\000\000\001\000\001\000\042\126\000\000\104\254\000\000\002\000' >"$work/short.wav"
+expect_refusal 1 --measure "$work/short.wav"
 
 # The figures of a recording: everything from "audio:" on, minus the mix's voice counts.
 figures() { sed -n '/^audio:/,$p' "$1" | sed 's/, [0-9]* voices$//'; }

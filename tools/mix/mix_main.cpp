@@ -28,6 +28,8 @@ constexpr const char* usage =
     "[--rate HZ] [--channels 1|2] [--out FILE.wav]\n"
     "       nightbloom-mix --measure FILE [--rate HZ] [--channels 1|2]";
 
+constexpr uint64_t maxSamples = uint64_t{1} << 29;
+
 struct Options {
     bool haveSeed = false;
     ShowMixRequest request;
@@ -146,10 +148,11 @@ int Measure(const Options& options) {
         WaveView wave;
         if (bytes.size() > UINT32_MAX ||
             Failed(ParseWave(bytes.data(), static_cast<uint32_t>(bytes.size()), &wave)) ||
-            wave.format->wFormatTag != WAVE_FORMAT_PCM || wave.format->wBitsPerSample != 16 ||
+            wave.formatSize < 16 || wave.format->wFormatTag != WAVE_FORMAT_PCM || wave.format->wBitsPerSample != 16 ||
             wave.format->nChannels < 1 || wave.format->nChannels > 2 ||
-            wave.format->nSamplesPerSec < 10) {
-            Fail("'" + options.measure + "' is not a 16-bit PCM wave file of 1 or 2 channels");
+            wave.format->nSamplesPerSec < 8000 || wave.format->nSamplesPerSec > 192000) {
+            Fail("'" + options.measure +
+                 "' is not a 16-bit PCM wave file of 1 or 2 channels at 8000..192000 Hz");
             return 1;
         }
         format.rate = wave.format->nSamplesPerSec;
@@ -181,6 +184,13 @@ int main(int argc, char** argv) {
     const uint64_t endMs = options.haveSeconds ? options.seconds * 1000 : TickStartMs(request.ticks + 1);
     if (options.haveSeconds) request.ticks = TicksBefore(endMs);
     request.frames = (endMs * options.format.rate + 500) / 1000;
+    // The whole mix is held in memory (and a wave file holds at most 4 GiB).
+    if (request.frames * options.format.channels > maxSamples) {
+        Fail("a mix of " + std::to_string(endMs / 1000) + " s at " + std::to_string(options.format.rate) +
+             " Hz and " + std::to_string(options.format.channels) + " channels is too long (at most " +
+             std::to_string(maxSamples) + " samples)");
+        return 2;
+    }
     // The mix goes to a file beside the one asked for and takes its name only when it is
     // complete, so that a failure never leaves half a file or loses one that was there.
     // A file that cannot be made is reported before the show is mixed.
