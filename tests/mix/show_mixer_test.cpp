@@ -62,6 +62,57 @@ double Level(const std::vector<int16_t>& samples, double hz, uint32_t rate) {
     return 2.0 * std::hypot(re, im) / static_cast<double>(samples.size());
 }
 
+TEST(VirtualSoundTest, BuffersPlayStopAndResumeOnTheClock) {
+    Ref<VirtualSound> device = Ref<VirtualSound>::Adopt(new VirtualSound);
+    const WAVEFORMATEX format{WAVE_FORMAT_PCM, 1, 22050, 44100, 2, 16, 0};
+    DSBUFFERDESC desc{sizeof(DSBUFFERDESC), voiceBufferFlags, 4410, 0, &format};  // 100 ms
+    Ref<SoundBuffer> voice;
+    ASSERT_EQ(device->CreateSoundBuffer(desc, voice.Put()), DS_OK);
+    uint32_t status = 0;
+    ASSERT_EQ(voice->Play(0, 0, 0), DS_OK);
+    device->SetClock(40);
+    ASSERT_EQ(voice->GetStatus(&status), DS_OK);
+    EXPECT_EQ(status, DSBSTATUS_PLAYING);
+    EXPECT_EQ(voice->Play(0, 0, 0), DS_OK);  // playing already: nothing restarts
+    voice->Stop();
+    device->SetClock(500);
+    voice->Play(0, 0, 0);  // on from where it stopped
+    device->SetClock(559);
+    voice->GetStatus(&status);
+    EXPECT_EQ(status, DSBSTATUS_PLAYING);
+    device->SetClock(561);
+    voice->GetStatus(&status);
+    EXPECT_EQ(status, 0u);
+    device->SetClock(5);  // the clock never runs back
+    EXPECT_EQ(device->Clock(), 561u);
+    voice->Play(0, 0, 0);  // played out: from the start again
+    EXPECT_EQ(voice->Play(0, 0, DSBPLAY_LOOPING), DSERR_INVALIDPARAM);  // a loop has no end
+
+    const std::vector<PlayedSpan>& spans = device->Spans();
+    ASSERT_EQ(spans.size(), 3u);
+    EXPECT_EQ(spans[0].startMs, 0u);
+    EXPECT_EQ(spans[0].fromFrame, 0u);
+    EXPECT_EQ(spans[0].toFrame, 882u);  // 40 ms
+    EXPECT_TRUE(spans[0].cut);
+    EXPECT_EQ(spans[1].startMs, 500u);
+    EXPECT_EQ(spans[1].fromFrame, 882u);
+    EXPECT_EQ(spans[1].toFrame, 2205u);
+    EXPECT_FALSE(spans[1].cut);
+    EXPECT_EQ(spans[2].startMs, 561u);
+    EXPECT_EQ(spans[2].fromFrame, 0u);
+    // A voice released while it plays falls silent then.
+    device->SetClock(600);
+    voice.Reset();
+    EXPECT_EQ(device->Spans()[2].toFrame, 859u);
+
+    WAVEFORMATEX eightBit = format;
+    eightBit.wBitsPerSample = 8;
+    eightBit.nBlockAlign = 1;
+    desc.lpwfxFormat = &eightBit;
+    Ref<SoundBuffer> other;
+    EXPECT_EQ(device->CreateSoundBuffer(desc, other.Put()), DSERR_BADFORMAT);
+}
+
 TEST_F(MixerTest, VoicesAreTakenReusedAndCutOffAsTheBankDoes) {
     // 100 ms at 1000: the sum shows how many voices sound.
     SetWave(0, Constant(2205, 1000));
