@@ -96,6 +96,10 @@ SoundObjectPtr CreateSoundObject(DirectSound& device, const WaveView& wave, int3
 // Releases the object's voices and frees it; a null object is ignored.
 void DestroySoundObject(SoundObjectPtr& object);
 
+// Plays object once on the voice GetFreeVoice gives, if any (what SoundPlay does for an
+// id once sound has started).
+void PlaySoundObject(SoundObject* object);
+
 // The voice for the next play of object, or null. Moves to the next voice only when the
 // current one plays, and stops that one if it plays too; restores and refills a lost
 // voice, giving null when that fails. A one-voice object that plays gives null.

@@ -194,14 +194,18 @@ void SoundInit(SoundSystem& sound, System& system, Window window) {
     soundBank.soundReady = true;
 }
 
+void PlaySoundObject(SoundObject* object) {
+    SoundBuffer* voice = GetFreeVoice(object);
+    if (voice != nullptr) {
+        voice->Play(0, 0, 0);
+    }
+}
+
 void SoundPlay(int32_t id) {
     if (!soundBank.soundReady || id < 0 || id >= soundCount) {
         return;
     }
-    SoundBuffer* voice = GetFreeVoice(soundBank.objects[id].get());
-    if (voice != nullptr) {
-        voice->Play(0, 0, 0);
-    }
+    PlaySoundObject(soundBank.objects[id].get());
 }
 
 void SoundShutdown() {

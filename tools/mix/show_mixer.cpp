@@ -173,8 +173,7 @@ const ShowMixer::Resampler* ShowMixer::ResamplerFor(uint32_t sourceRate) const {
 void ShowMixer::Play(int32_t id) {
     if (id < 0 || id >= soundCount) return;
     ++asked_;
-    SoundBuffer* voice = GetFreeVoice(objects_[id].get());
-    if (voice != nullptr) voice->Play(0, 0, 0);
+    PlaySoundObject(objects_[id].get());
 }
 
 void ShowMixer::SoundHook(void* context, int32_t id) {
