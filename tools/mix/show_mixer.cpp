@@ -227,7 +227,6 @@ void ShowMixer::Mix(uint64_t frames, std::vector<int16_t>& out) {
         const Resampler* resampler = ResamplerFor(spans[i].samples->format.nSamplesPerSec);
         resampler->Add(spans[i], from, stop - start, sum_.data(), at, channels);
     }
-    out.reserve(out.size() + sum_.size());
     for (const double value : sum_) {
         const double rounded = std::floor(value + 0.5);
         out.push_back(static_cast<int16_t>(std::clamp(rounded, -32768.0, 32767.0)));
