@@ -283,17 +283,18 @@ TEST_F(ShowSoundTest, TheBusiestShowKeepsItsHeadroom) {
 }
 
 TEST_F(ShowSoundTest, TheSameShowGivesTheSameSamplesAtAnyRate) {
-    const ShowMixResult first = Mix(77, 10);
-    const ShowMixResult second = Mix(77, 10);
+    const ShowMixResult first = Mix(77, 5);
+    const ShowMixResult second = Mix(77, 5);
     EXPECT_EQ(first.samples, second.samples);
     // At 48 kHz the same sound, but for the waves' hiss in the last 8% below their Nyquist
     // frequency, which conversion must leave out.
-    const ShowMixResult high = Mix(77, 10, MixFormat{48000, 2});
-    EXPECT_EQ(high.samples.size(), 10u * 48000 * 2);
+    const ShowMixResult high = Mix(77, 5, MixFormat{48000, 2});
+    EXPECT_EQ(high.samples.size(), 5u * 48000 * 2);
     EXPECT_EQ(high.plays, first.plays);
-    EXPECT_EQ(Mix(77, 10, MixFormat{48000, 2}).samples, high.samples);
-    const AudioStats a = MeasureAudio(first.samples.data(), 10 * 22050, 2, 22050);
-    const AudioStats b = MeasureAudio(high.samples.data(), 10 * 48000, 2, 48000);
+    EXPECT_GT(high.plays, 20u);
+    EXPECT_EQ(Mix(77, 5, MixFormat{48000, 2}).samples, high.samples);
+    const AudioStats a = MeasureAudio(first.samples.data(), 5 * 22050, 2, 22050);
+    const AudioStats b = MeasureAudio(high.samples.data(), 5 * 48000, 2, 48000);
     EXPECT_NEAR(a.rmsDbfs, b.rmsDbfs, 0.15);
     EXPECT_NEAR(a.loudnessLufs, b.loudnessLufs, 0.3);
     EXPECT_NEAR(a.peakDbfs, b.peakDbfs, 1.0);
