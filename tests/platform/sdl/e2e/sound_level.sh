@@ -8,7 +8,7 @@
 # that allow for that: its RMS level over the show's own length (the same sound energy,
 # however the sounds lie in time) within 1 dB; its peak, which depends on how the starts
 # of sounds line up, within 4 dB; its loudness, which averages over time, within 1.5 LU
-# when the program kept time. Neither may clip.
+# when the program kept time (within 10%). Neither may clip.
 source "$(dirname "$0")/lib.sh"
 : "${MIX:?}"
 seed=10     # the busiest of seeds 1 to 20
@@ -54,7 +54,7 @@ check "peak within 4 dB of the offline mix ($p_program, $p_mix dBFS)" within "$p
 # Show time against the clock while the ticks from 30 to $ticks ran (polled every 0.1 s).
 pace=$(( (ticks - 30) * 17 * 100000000 / (ended - began) ))
 l_program=$(figure loudness "$WORK/saver.txt"); l_mix=$(figure loudness "$WORK/mix.txt")
-if [ "$pace" -ge 95 ] && [ "$pace" -le 105 ]; then
+if [ "$pace" -ge 90 ] && [ "$pace" -le 110 ]; then
   check "loudness within 1.5 LU of the offline mix ($l_program, $l_mix LUFS)" within "$l_program" "$l_mix" 1.5
 else
   echo "note: show time ran at $pace% of the clock; loudness ($l_program, $l_mix LUFS) not compared"
