@@ -1,7 +1,9 @@
 // nightbloom, the Linux program: reads its command line and environment, puts the SDL
 // platform together and runs the shell on it.
-// Depends on the shell and src/platform/sdl. The exit code is the shell's, 2 for a bad
-// command line or environment switch.
+// Depends on the shell and src/platform/sdl. The exit code is the shell's; 2 for a bad
+// command line or environment switch, or a window to draw in that does not exist; 1 when
+// nothing could be shown (no display, or a start-up failure after its message) or the
+// settings confirmed in the dialog could not be saved, where the shell itself says 0.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -62,6 +64,16 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "nightbloom: %s\n", error.c_str());
     return 2;
   }
+  const char* frameLogPath = std::getenv("NIGHTBLOOM_FRAME_LOG");
+  std::FILE* frameLog = nullptr;
+  if (frameLogPath && *frameLogPath) {
+    frameLog = std::fopen(frameLogPath, "w");
+    if (!frameLog) {
+      std::fprintf(stderr, "nightbloom: cannot write NIGHTBLOOM_FRAME_LOG file %s\n", frameLogPath);
+      return 2;
+    }
+    std::setvbuf(frameLog, nullptr, _IOLBF, 0);
+  }
   int32_t pacing = 1;
   int32_t hardware = -1;
   int32_t stats = 0;
@@ -90,12 +102,30 @@ int main(int argc, char** argv) {
   if (args.useSound) options.overrides["E"] = *args.useSound;
   if (args.particleLevel) options.overrides["F"] = *args.particleLevel;
   if (args.smokeLevel) options.overrides["G"] = *args.smokeLevel;
+  // The settings dialog's OK is the user's own save: one that fails is said in a box.
+  options.saveFailureBoxes = ParseCommandLine(args.commandLine.c_str()).mode == RunMode::Configure;
 
   InstallTerminationHandlers();
   SdlPlatform platform(options);
   if (!platform.video()) {
     std::fprintf(stderr, "nightbloom: no display to show anything on (%s)\n",
                  platform.videoError().c_str());
+  }
+  if (args.previewWindow && platform.video() &&
+      !(platform.link() && platform.link()->Exists(args.previewWindow))) {
+    std::fprintf(stderr, "nightbloom: there is no X window 0x%llx to draw the preview in\n",
+                 static_cast<unsigned long long>(args.previewWindow));
+    return 2;
+  }
+  if (stats) platform.pacer().SetCountEachSecond(true);
+  if (frameLog) {
+    // One line per frame shown: the steady clock's microseconds and the ticks the show
+    // ran since the frame before (for tests of the pace and of clocks that jump).
+    platform.pacer().SetFrameListener([frameLog, ticksBefore = uint32_t{0}](uint64_t at) mutable {
+      std::fprintf(frameLog, "%llu %u\n", static_cast<unsigned long long>(at),
+                   shell.ticksRun - ticksBefore);
+      ticksBefore = shell.ticksRun;
+    });
   }
   if (args.presentation == Presentation::Embedded && platform.video()) {
     uint64_t host = args.embedWindow;
@@ -111,8 +141,10 @@ int main(int argc, char** argv) {
     platform.windows().SetEmbedHost(host);
   }
 
-  const int code = ShellMain(platform.ports(), Instance{0x400000}, args.commandLine.c_str(),
-                             switches);
+  int code = ShellMain(platform.ports(), Instance{0x400000}, args.commandLine.c_str(), switches);
+  if (code == 0 && (!platform.video() || Failed(shell.startFailure) || platform.saveFailed())) {
+    code = 1;
+  }
   if (stats) {
     const FramePacer& pacer = platform.pacer();
     const double seconds =
@@ -124,6 +156,10 @@ int main(int argc, char** argv) {
     std::fputs("nightbloom: frames in each second:", stderr);
     for (uint32_t count : pacer.framesEachSecond()) std::fprintf(stderr, " %u", count);
     std::fputc('\n', stderr);
+  }
+  if (frameLog) {
+    platform.pacer().SetFrameListener(nullptr);
+    std::fclose(frameLog);
   }
   return code;
 }

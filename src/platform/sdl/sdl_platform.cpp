@@ -3,6 +3,7 @@
 
 #include <SDL2/SDL.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 
@@ -79,6 +80,13 @@ SdlPlatform::SdlPlatform(SdlPlatformOptions options)
   // GTK starts, and ours must come back (it never ends the program over a vanished window).
   dialogs_.SetCancelRequest([] { return TerminationRequested(); });
   if (link_) dialogs_.SetToolkitStarted([] { InstallXErrorHandler(); });
+  if (options.saveFailureBoxes) {
+    registry_.SetSaveFailureListener([this](const std::string& why) {
+      std::string text = why;
+      text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+      system_.MessageBoxA(NoWindow, (text + ".").c_str(), "Nightbloom", MB_OK | MB_ICONERROR);
+    });
+  }
   windows_.SetVisibilityListener(
       [this](Window window, bool visible) { graphics_.WindowVisibility(window, visible); });
 }
