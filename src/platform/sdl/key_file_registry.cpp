@@ -150,7 +150,7 @@ void KeyFileRegistry::Load() {
   if (loaded_) return;
   loaded_ = true;
   if (path_.empty()) {
-    Refuse("there is no settings file: neither XDG_CONFIG_HOME nor HOME is an absolute path");
+    Refuse("neither XDG_CONFIG_HOME nor HOME is an absolute path");
     if (warnings_) {
       std::fprintf(warnings_,
                    "nightbloom: neither XDG_CONFIG_HOME nor HOME is an absolute path, so there is "
@@ -188,7 +188,7 @@ void KeyFileRegistry::Load() {
     close(fd);
   }
   if (!unreadable.empty()) {
-    Refuse("the settings file " + path_ + " cannot be read (" + unreadable + ")");
+    Refuse("the file there cannot be read: " + unreadable);
     if (warnings_) {
       std::fprintf(warnings_,
                    "nightbloom: the settings file %s cannot be read (%s); the defaults are "
@@ -215,7 +215,7 @@ void KeyFileRegistry::Load() {
     }
   } else {
     // Without the copy aside, a save would overwrite the only one there is.
-    Refuse("the settings file " + path_ + " is damaged and cannot be moved aside");
+    Refuse("the file there is damaged and cannot be moved aside");
     if (warnings_) {
       std::fprintf(warnings_,
                    "nightbloom: the settings file %s is damaged (%s) and cannot be moved to %s "
@@ -274,7 +274,7 @@ bool KeyFileRegistry::SaveFailed(const std::string& why) {
   }
   saveFailureShown_ = true;
   saveFailed_ = true;
-  unsaved_ = "the settings could not be saved to " + path_ + " (" + why + ")";
+  unsaved_ = why;
   return false;
 }
 
@@ -393,7 +393,7 @@ int32_t KeyFileRegistry::RegSetValueExA(RegKey key, const char* name, uint32_t t
   }
   if (it->second.empty()) return ERROR_ACCESS_DENIED;  // nothing lives in the root itself
   if (readOnly_) {
-    unsaved_ = readOnlyWhy_ + ", so nothing can be saved";
+    unsaved_ = readOnlyWhy_;
     return ERROR_ACCESS_DENIED;
   }
   RegistryFileKey* entry = FindKey(it->second);
@@ -426,7 +426,7 @@ int32_t KeyFileRegistry::RegCloseKey(RegKey key) {
   // Changes made through this key are lost: whoever made them is told, once.
   const std::string why = std::move(unsaved_);
   unsaved_.clear();
-  if (saveFailureListener_) saveFailureListener_(why);
+  if (saveFailureListener_) saveFailureListener_(path_, why);
   return ERROR_WRITE_FAULT;
 }
 

@@ -38,9 +38,11 @@ class KeyFileRegistry final : public Registry {
   // Writes pending changes now. False when the file could not be written (said once on the
   // warning stream) or may not be.
   bool Flush();
-  // Called with a one-line reason when a key is closed whose changes could not be stored
-  // (for a program that must tell its user where the user looks).
-  void SetSaveFailureListener(std::function<void(const std::string&)> listener) {
+  // Called with the file and a short reason ("No space left on device") when a key is
+  // closed whose changes could not be stored (for a program that must tell its user where
+  // the user looks).
+  void SetSaveFailureListener(
+      std::function<void(const std::string& path, const std::string& why)> listener) {
     saveFailureListener_ = std::move(listener);
   }
   // Whether any save failed so far.
@@ -75,7 +77,7 @@ class KeyFileRegistry final : public Registry {
   bool saveFailureShown_ = false;
   bool saveFailed_ = false;
   std::string unsaved_;  // why changes since the last close of a key were lost
-  std::function<void(const std::string&)> saveFailureListener_;
+  std::function<void(const std::string&, const std::string&)> saveFailureListener_;
   bool dirty_ = false;
   RegistryFileData data_;
   std::map<uintptr_t, std::string> open_;  // open keys and their paths

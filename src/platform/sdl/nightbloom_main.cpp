@@ -142,7 +142,8 @@ int main(int argc, char** argv) {
   }
 
   int code = ShellMain(platform.ports(), Instance{0x400000}, args.commandLine.c_str(), switches);
-  if (code == 0 && (!platform.video() || Failed(shell.startFailure) || platform.saveFailed())) {
+  if (code == 0 && (!platform.video() || Failed(shell.startFailure) ||
+                    (options.saveFailureBoxes && platform.saveFailed()))) {
     code = 1;
   }
   if (stats) {

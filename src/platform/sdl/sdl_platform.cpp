@@ -3,7 +3,6 @@
 
 #include <SDL2/SDL.h>
 
-#include <cctype>
 #include <cstdlib>
 #include <cstring>
 
@@ -81,10 +80,9 @@ SdlPlatform::SdlPlatform(SdlPlatformOptions options)
   dialogs_.SetCancelRequest([] { return TerminationRequested(); });
   if (link_) dialogs_.SetToolkitStarted([] { InstallXErrorHandler(); });
   if (options.saveFailureBoxes) {
-    registry_.SetSaveFailureListener([this](const std::string& why) {
-      std::string text = why;
-      text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
-      system_.MessageBoxA(NoWindow, (text + ".").c_str(), "Nightbloom", MB_OK | MB_ICONERROR);
+    registry_.SetSaveFailureListener([this](const std::string& path, const std::string& why) {
+      const std::string text = "The settings could not be saved to\n" + path + "\n(" + why + ").";
+      system_.MessageBoxA(NoWindow, text.c_str(), "Nightbloom", MB_OK | MB_ICONERROR);
     });
   }
   windows_.SetVisibilityListener(
