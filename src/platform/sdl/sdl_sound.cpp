@@ -6,9 +6,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace nb {
@@ -276,39 +280,74 @@ class MixerSound final : public SoundObject<DirectSound> {
   void FreeChannel(int channel) { freeChannels_.push_back(channel); }
   bool open() const { return open_; }
 
-  // Whether sounds can be played now. A device that went away is closed at once (the show
-  // goes on silent, said once on the error stream) and opened again when it can be, tried
-  // at most once every retryMs: each try is quick, so the show never waits for it.
+  // Whether sounds can be played now. A device that went away is let go of at once (the
+  // show goes on silent, said on the error stream) and opened again when it can be, tried
+  // once every retryMs. Closing the dead device and opening a new one both wait on the
+  // sound system (a tenth of a second and more): a thread of their own does them, while
+  // nothing on the show's side touches the mixer, so the show never waits for them.
   bool Usable() {
     if (open_ && deviceRemoved.exchange(false)) {
-      CloseMixer();
       open_ = false;
-      nextTry_ = SDL_GetTicks() + retryMs_;
       std::fprintf(stderr,
                    "nightbloom: the sound device went away; the show goes on silent and the "
                    "sound comes back when the device does\n");
+      stopping_ = false;
+      reopened_ = false;
+      keeper_ = std::thread([this, voices = std::max(64, channels_ + 15)] { Reconnect(voices); });
     }
     if (open_) return true;
-    if (static_cast<int32_t>(SDL_GetTicks() - nextTry_) < 0) return false;
-    nextTry_ = SDL_GetTicks() + retryMs_;
-    deviceRemoved.store(false);
-    if (!OpenMixer()) return false;
-    Uint16 sampleFormat = 0;
-    Mix_QuerySpec(&format_.frequency, &sampleFormat, &format_.channels);
-    format_.format = sampleFormat;
-    Mix_AllocateChannels(std::max(64, channels_ + 15));
+    if (!reopened_) return false;
+    keeper_.join();
+    reopened_ = false;
     ++opening_;
     open_ = true;
     return true;
   }
 
+  // Ends the work of the thread that brings the device back, before anything is freed that
+  // the mixer may know of (the bank's buffers go all together, when the show ends).
+  void StopReconnecting() {
+    if (!keeper_.joinable()) return;
+    {
+      std::lock_guard<std::mutex> lock(keeperMutex_);
+      stopping_ = true;
+    }
+    keeperWake_.notify_all();
+    keeper_.join();
+    if (reopened_) {  // opened meanwhile
+      reopened_ = false;
+      ++opening_;
+      open_ = true;
+    }
+  }
+
  private:
   ~MixerSound() override {
     SDL_DelEventWatch(WatchAudioDevices, nullptr);
+    StopReconnecting();
     if (open_) CloseMixer();
     deviceRemoved.store(false);
     deviceOpen = false;
   }
+  // The thread that brings a lost device back: closes it, then tries to open one until it
+  // can or is told to stop.
+  void Reconnect(int voices) {
+    CloseMixer();
+    std::unique_lock<std::mutex> lock(keeperMutex_);
+    for (;;) {
+      keeperWake_.wait_for(lock, std::chrono::milliseconds(retryMs_), [this] { return stopping_; });
+      if (stopping_) return;
+      deviceRemoved.store(false);
+      if (!OpenMixer()) continue;
+      Uint16 sampleFormat = 0;
+      Mix_QuerySpec(&format_.frequency, &sampleFormat, &format_.channels);
+      format_.format = sampleFormat;
+      Mix_AllocateChannels(voices);
+      reopened_ = true;
+      return;
+    }
+  }
+
   int32_t MakeBuffer(std::shared_ptr<SampleStore> store, SoundBuffer** out) {
     int channel;
     if (!freeChannels_.empty()) {
@@ -329,7 +368,11 @@ class MixerSound final : public SoundObject<DirectSound> {
   DeviceFormat format_;
   uint32_t retryMs_;
   bool open_ = true;
-  uint32_t nextTry_ = 0;
+  std::thread keeper_;
+  std::mutex keeperMutex_;
+  std::condition_variable keeperWake_;
+  bool stopping_ = false;             // under keeperMutex_
+  std::atomic<bool> reopened_{false};  // set by the keeper once the mixer is open again
   uint32_t opening_ = 1;
   int channels_ = 0;
   std::vector<int> freeChannels_;
@@ -348,6 +391,7 @@ void MixerBuffer::Halt() {
 }
 
 MixerBuffer::~MixerBuffer() {
+  sound_->StopReconnecting();
   Halt();
   FreePart();
   std::erase(store_->channels, channel_);
