@@ -6,7 +6,7 @@
 #   (default)   that, and what the tests add: GoogleTest and Google Benchmark, the mingw-w64
 #               cross compilers, Wine with Mesa for DirectDraw/Direct3D under it, xdotool and
 #               openbox for the desktop tests, the font the dialogs are laid out in,
-#               XScreenSaver, what the package's test uses (lintian among them), clang 14 with the libFuzzer and
+#               XScreenSaver, PulseAudio (a sound server to take away), what the package's test uses (lintian among them), clang 14 with the libFuzzer and
 #               sanitizer runtimes; then a private Wine prefix.
 # Wine's 32-bit half (and the i386 architecture it comes from) is installed only where this
 # machine runs 32-bit programs (scripts/runs-32bit.sh); elsewhere the prefix is prepared with
@@ -38,6 +38,7 @@ test_packages=(
   wine wine64
   libgles-dev x11-xserver-utils xdotool openbox fonts-liberation
   xscreensaver dpkg-dev file groff-base libxml2-utils desktop-file-utils libxdamage-dev lintian
+  pulseaudio pulseaudio-utils
   clang-14 libclang-rt-14-dev llvm-14
 )
 # Wine's 32-bit loader, and 32-bit Mesa so that DirectDraw/Direct3D work under it.

@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -437,6 +438,38 @@ TEST_F(KeyFileRegistryTest, TwoProcessesSavingAtOnceLeaveOneWholeFile) {
     ASSERT_TRUE(text == LevelText(0) || text == LevelText(1)) << "round " << round << ":\n" << text;
   }
   EXPECT_EQ(std::distance(fs::directory_iterator(file_.parent_path()), fs::directory_iterator()), 1);
+}
+
+TEST_F(KeyFileRegistryTest, KilledWhileSavingLeavesAWholeFileAndTheNextStartCleansUp) {
+  // A process saving two settings in turn as fast as it can, killed at a random moment, a
+  // hundred times: many kills land inside a save.
+  ASSERT_EQ(SaveLevel(file_.string(), 0, nullptr), nb::ERROR_SUCCESS);
+  std::srand(20240601);
+  int cutShort = 0;
+  for (int kill = 0; kill < 100; ++kill) {
+    const pid_t saver = fork();
+    if (saver == 0) {
+      for (uint32_t level = 0;; level ^= 1) SaveLevel(file_.string(), level, nullptr);
+    }
+    ASSERT_GT(saver, 0);
+    usleep(static_cast<useconds_t>(std::rand() % 3000));
+    ::kill(saver, SIGKILL);
+    waitpid(saver, nullptr, 0);
+    const std::string text = ReadFile(file_);
+    ASSERT_TRUE(text == LevelText(0) || text == LevelText(1)) << "kill " << kill << ":\n" << text;
+    // The next start (this one reads the file) removes what the killed save left.
+    const size_t before = std::distance(fs::directory_iterator(file_.parent_path()), fs::directory_iterator());
+    cutShort += before > 1 ? 1 : 0;
+    nb::KeyFileRegistry next(file_.string(), warnings_);
+    nb::RegKey key{};
+    ASSERT_EQ(next.RegOpenKeyExA(nb::HKEY_CURRENT_USER, kKey, 0, nb::KEY_ALL_ACCESS, &key),
+              nb::ERROR_SUCCESS);
+    next.RegCloseKey(key);
+    ASSERT_EQ(std::distance(fs::directory_iterator(file_.parent_path()), fs::directory_iterator()), 1)
+        << "kill " << kill;
+  }
+  EXPECT_GT(cutShort, 0) << "no kill landed inside a save";
+  EXPECT_TRUE(Warnings().empty()) << Warnings();
 }
 
 TEST_F(KeyFileRegistryTest, DefaultPathIsUnderTheUsersConfigDirectory) {

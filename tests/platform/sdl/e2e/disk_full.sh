@@ -33,9 +33,10 @@ in_namespace() {  # name full|readonly args...
     "$@" >"$out/out" 2>"$out/err" &
     echo $! >"$out/pid"
     wait $!
-    echo $? >"$out/code"
+    code=$?
     ls -A "$folder" >"$out/listing"
     cp "$folder/registry.ini" "$out/registry.ini"
+    echo $code >"$out/code"  # last: the test reads the rest once this is there
   ' _ "$folder" "$how" "$WORK/$name" "$NB" "$@" &
   started+=("$!")
   while [ ! -s "$WORK/$name/pid" ] && [ $tenths -lt 50 ]; do sleep 0.1; tenths=$((tenths + 1)); done
