@@ -12,7 +12,6 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 namespace nb {
@@ -293,11 +292,24 @@ class MixerSound final : public SoundObject<DirectSound> {
                    "sound comes back when the device does\n");
       stopping_ = false;
       reopened_ = false;
-      keeper_ = std::thread([this, voices = std::max(64, channels_ + 15)] { Reconnect(voices); });
+      voices_ = std::max(64, channels_ + 15);
+      // SDL's own thread: SDL keeps per-thread data (its error text) that only the threads
+      // it makes give back when they end.
+      keeper_ = SDL_CreateThread(
+          [](void* sound) {
+            static_cast<MixerSound*>(sound)->Reconnect();
+            return 0;
+          },
+          "nightbloom-sound", this);
+      if (!keeper_) {
+        CloseMixer();  // no thread to be had: the show waits once, and stays silent
+        return false;
+      }
     }
     if (open_) return true;
     if (!reopened_) return false;
-    keeper_.join();
+    SDL_WaitThread(keeper_, nullptr);
+    keeper_ = nullptr;
     reopened_ = false;
     ++opening_;
     open_ = true;
@@ -307,13 +319,14 @@ class MixerSound final : public SoundObject<DirectSound> {
   // Ends the work of the thread that brings the device back, before anything is freed that
   // the mixer may know of (the bank's buffers go all together, when the show ends).
   void StopReconnecting() {
-    if (!keeper_.joinable()) return;
+    if (!keeper_) return;
     {
       std::lock_guard<std::mutex> lock(keeperMutex_);
       stopping_ = true;
     }
     keeperWake_.notify_all();
-    keeper_.join();
+    SDL_WaitThread(keeper_, nullptr);
+    keeper_ = nullptr;
     if (reopened_) {  // opened meanwhile
       reopened_ = false;
       ++opening_;
@@ -331,7 +344,7 @@ class MixerSound final : public SoundObject<DirectSound> {
   }
   // The thread that brings a lost device back: closes it, then tries to open one until it
   // can or is told to stop.
-  void Reconnect(int voices) {
+  void Reconnect() {
     CloseMixer();
     std::unique_lock<std::mutex> lock(keeperMutex_);
     for (;;) {
@@ -342,7 +355,7 @@ class MixerSound final : public SoundObject<DirectSound> {
       Uint16 sampleFormat = 0;
       Mix_QuerySpec(&format_.frequency, &sampleFormat, &format_.channels);
       format_.format = sampleFormat;
-      Mix_AllocateChannels(voices);
+      Mix_AllocateChannels(voices_);
       reopened_ = true;
       return;
     }
@@ -368,7 +381,8 @@ class MixerSound final : public SoundObject<DirectSound> {
   DeviceFormat format_;
   uint32_t retryMs_;
   bool open_ = true;
-  std::thread keeper_;
+  SDL_Thread* keeper_ = nullptr;
+  int voices_ = 64;  // channels the mixer gets when it is opened again
   std::mutex keeperMutex_;
   std::condition_variable keeperWake_;
   bool stopping_ = false;             // under keeperMutex_
