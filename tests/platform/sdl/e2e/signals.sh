@@ -31,8 +31,10 @@ for signal in TERM INT; do
   kill -"$signal" "$pid"
   wait_exit "$pid" 2
   took=$(( ($(date +%s%N) - start) / 1000000 ))
-  check "SIG$signal ends the box and the program within a second (${took} ms, exit $code)" \
-    test "$code" -ne 124 -a "$took" -lt "$second_ms"
+  # A second on an idle machine; the bound only allows for a busy one (the box used to
+  # hold the program until someone clicked it).
+  check "SIG$signal ends the box and the program at once (${took} ms, exit $code)" \
+    test "$code" -ne 124 -a "$took" -lt $((2 * second_ms))
   check "... with exit code 1: nothing was shown" test "$code" -eq 1
   check "... the box's process is gone" bash -c "[ -z '$helper' ] || ! kill -0 '$helper' 2>/dev/null"
   check "... and its window" test "$(box_windows)" -eq 0
