@@ -15,6 +15,7 @@ inline constexpr int32_t ERROR_FILE_NOT_FOUND = 2;
 inline constexpr int32_t ERROR_ACCESS_DENIED = 5;
 inline constexpr int32_t ERROR_INVALID_HANDLE = 6;
 inline constexpr int32_t ERROR_OUTOFMEMORY = 14;
+inline constexpr int32_t ERROR_WRITE_FAULT = 29;
 inline constexpr int32_t ERROR_INVALID_PARAMETER = 87;
 inline constexpr int32_t ERROR_MORE_DATA = 234;
 
@@ -57,7 +58,8 @@ class Registry {
   // ERROR_SUCCESS, ERROR_INVALID_HANDLE, ERROR_ACCESS_DENIED, ERROR_INVALID_PARAMETER.
   virtual int32_t RegSetValueExA(RegKey key, const char* name, uint32_t type,
                                  const uint8_t* data, uint32_t size) = 0;
-  // Closes a key from RegOpenKeyExA / RegCreateKeyExA. ERROR_SUCCESS, ERROR_INVALID_HANDLE.
+  // Closes a key from RegOpenKeyExA / RegCreateKeyExA. ERROR_SUCCESS, ERROR_INVALID_HANDLE;
+  // ERROR_WRITE_FAULT when changes could not be stored (the key is closed all the same).
   virtual int32_t RegCloseKey(RegKey key) = 0;
 
  protected:

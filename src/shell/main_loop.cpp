@@ -36,6 +36,7 @@ void ResetShellState() {
   shell.instance = Instance{};
   shell.window = NoWindow;
   shell.lastMessageParam = 0;
+  shell.startFailure = 0;
   shell.ticksRun = 0;
   shell.framesRun = 0;
   shell.trace.reset();
@@ -129,6 +130,7 @@ int ShellMain(Platform& platform, Instance instance, const char* commandLine,
       EnumerateDisplayDevices(platform.graphics, platform.registry, SaverDeviceTest);
   if (Failed(enumerated)) {
     ShowErrorMessage(system, enumerated, true);
+    shell.startFailure = enumerated;
     return 0;
   }
 
@@ -154,6 +156,7 @@ int ShellMain(Platform& platform, Instance instance, const char* commandLine,
     AppCleanup();
     TextureDestroyAll();
     ShowErrorMessage(system, started, true);
+    shell.startFailure = started;
     return 0;
   }
 

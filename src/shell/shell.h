@@ -56,6 +56,10 @@ struct ShellState {
   Window window{};  // the saver window
   // wParam of the last message the saver loop took: the exit code after the loop.
   uintptr_t lastMessageParam = 0;
+  // The failure that ended the start-up after its message (the device enumeration or
+  // AppInit), 0 when there was none: the exit code stays 0 as on Windows, and a program
+  // whose callers read exit codes can tell that nothing was shown.
+  int32_t startFailure = 0;
   // Totals over the process, for the curious and for tests: ticks run by the loop and
   // frames it asked for.
   uint32_t ticksRun = 0;

@@ -57,5 +57,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The line goes to the shell as it is; a preview carries the window it names.
   const nb::CommandLine line = nb::ParseCommandLine(parsed.commandLine.c_str());
   FUZZ_CHECK((line.mode == nb::RunMode::Preview) == !nb::IsNone(line.parent));
+  // Only a window number makes a preview, and it is the one the shell reads.
+  FUZZ_CHECK((line.mode == nb::RunMode::Preview) == (parsed.previewWindow != 0));
+  if (parsed.previewWindow != 0 && parsed.previewWindow <= 0x7FFFFFFFu) {
+    FUZZ_CHECK(static_cast<uint64_t>(line.parent) == parsed.previewWindow);
+  }
   return 0;
 }

@@ -4,6 +4,7 @@
 // second headless context here) with every surface keeping its pixels.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
@@ -73,28 +74,86 @@ TEST(FramePacer, NeverMoreFramesThanTheDisplayRefreshes) {
   EXPECT_EQ(pacer.lastFrameAt() - pacer.firstFrameAt(), 5000u + 15000 + 19000 + 1000 + 75000 + 1000);
 }
 
-TEST(FramePacer, CountsFramesSecondBySecond) {
+TEST(FramePacer, CountsFramesSecondBySecondWhenAskedAndTellsTheListener) {
   PacerClock clock;
   FramePacer pacer = clock.Make();
+  std::vector<uint64_t> heard;
+  pacer.SetFrameListener([&](uint64_t at) { heard.push_back(at); });
   pacer.SetEnabled(false);
-  for (int i = 0; i < 3; ++i) pacer.FrameShown();  // second 0
-  clock.now += 1500000;
-  pacer.FrameShown();                               // second 1
-  clock.now += 1000000;
-  pacer.FrameShown();                               // second 2
   pacer.FrameShown();
-  EXPECT_EQ(pacer.framesEachSecond(), (std::vector<uint32_t>{3, 1, 2}));
+  clock.now += 3000000;
+  pacer.FrameShown();
+  // Counts that grow with every second of a night-long run are kept only on request.
+  EXPECT_TRUE(pacer.framesEachSecond().empty());
+  EXPECT_EQ(heard, (std::vector<uint64_t>{1000000, 4000000}));
+
+  clock.now = 10000000000;  // room for the clock to go back
+  FramePacer counting = clock.Make();
+  counting.SetCountEachSecond(true);
+  counting.SetEnabled(false);
+  for (int i = 0; i < 3; ++i) counting.FrameShown();  // second 0
+  clock.now += 1500000;
+  counting.FrameShown();                               // second 1
+  clock.now += 1000000;
+  counting.FrameShown();                               // second 2
+  counting.FrameShown();
+  clock.now -= 3600000000;                             // a clock gone back: not counted
+  counting.FrameShown();
+  EXPECT_EQ(counting.framesEachSecond(), (std::vector<uint32_t>{3, 1, 2}));
 }
 
-TEST(FramePacer, UnknownRateIsSixtyAndOffMeansNoWaiting) {
+TEST(FramePacer, ImplausibleRatesCountAsSixtyAndOffMeansNoWaiting) {
   PacerClock clock;
   FramePacer pacer = clock.Make();
-  pacer.SetRefreshRate(0.0);
-  EXPECT_EQ(pacer.RefreshRate(), 60.0);
-  EXPECT_EQ(pacer.periodMicroseconds(), 16667u);
+  // A driver's answer that no display has: the period neither rounds to nothing (the
+  // loop would spin) nor stretches to a second.
+  for (double hz : {0.0, -75.0, 1.0, 19.9, 1000.5, 3000000.0, std::nan("")}) {
+    pacer.SetRefreshRate(hz);
+    EXPECT_EQ(pacer.RefreshRate(), 60.0) << hz;
+    EXPECT_EQ(pacer.periodMicroseconds(), 16667u) << hz;
+  }
+  pacer.SetRefreshRate(24.0);
+  EXPECT_EQ(pacer.periodMicroseconds(), 41667u);
+  pacer.SetRefreshRate(360.0);
+  EXPECT_EQ(pacer.periodMicroseconds(), 2778u);
   pacer.SetEnabled(false);
   for (int i = 0; i < 10; ++i) pacer.FrameShown();
   EXPECT_TRUE(clock.slept.empty());
+}
+
+TEST(FramePacer, AClockThatJumpsNeitherFreezesNorBursts) {
+  PacerClock clock;
+  clock.now = 10000000000;
+  FramePacer pacer = clock.Make();
+  pacer.SetRefreshRate(50.0);  // 20 ms
+  pacer.FrameShown();
+  clock.now += 5000;
+  pacer.FrameShown();  // waits 15 ms: the slot is now
+  ASSERT_EQ(clock.slept.size(), 1u);
+  // An hour back: the next slot would be an hour away. The frame goes out, the periods
+  // start again from there.
+  clock.now -= 3600000000;
+  pacer.FrameShown();
+  EXPECT_EQ(clock.slept.size(), 1u);
+  clock.now += 2000;
+  pacer.FrameShown();
+  ASSERT_EQ(clock.slept.size(), 2u);
+  EXPECT_EQ(clock.slept[1], 18000u);
+  // An hour forward: one frame late, no debt.
+  clock.now += 3600000000;
+  pacer.FrameShown();
+  EXPECT_EQ(clock.slept.size(), 2u);
+  clock.now += 1000;
+  pacer.FrameShown();
+  ASSERT_EQ(clock.slept.size(), 3u);
+  EXPECT_EQ(clock.slept[2], 19000u);
+  // Idle passes: an hour back waits one period, not an hour.
+  clock.now -= 3600000000;
+  EXPECT_EQ(pacer.IdleWaitMicroseconds(), 0u);  // a frame went out since the last look
+  EXPECT_EQ(pacer.IdleWaitMicroseconds(), 20000u);
+  clock.now -= 3600000000;
+  EXPECT_EQ(pacer.IdleWaitMicroseconds(), 20000u);
+  for (uint64_t wait : clock.slept) EXPECT_LE(wait, 20000u);
 }
 
 TEST(FramePacer, IdlePassesWaitOncePerPeriod) {

@@ -143,6 +143,8 @@ TEST_F(EndToEndTest, FailedEnumerationEndsInItsMessage) {
   EXPECT_EQ(headless.system.messageBoxes[0].caption, "Nightbloom");
   EXPECT_EQ(headless.system.messageBoxes[0].type, MB_OK | MB_ICONERROR);
   EXPECT_EQ(Count("BeginScene"), 0u);
+  // Exit code 0 as on Windows; the failure is kept for a program that must tell.
+  EXPECT_EQ(shell.startFailure, ResultCode::NoDirectDrawModule);
 }
 
 TEST_F(EndToEndTest, NoCompatibleDeviceEndsInItsMessage) {
@@ -169,6 +171,7 @@ TEST_F(EndToEndTest, DisplayThatCannotStartEndsInTheGenericInitialisationError) 
   EXPECT_EQ(textureList.head, nullptr);
   EXPECT_EQ(headless.gdi.BitmapCount(), 0u);
   EXPECT_EQ(Count("SystemParametersInfoA"), 0u);
+  EXPECT_EQ(shell.startFailure, ResultCode::InitFailed);
 }
 
 TEST_F(EndToEndTest, FirstDeviceFailingFallsBackSilentlyAndSavesTheDefault) {
@@ -178,6 +181,7 @@ TEST_F(EndToEndTest, FirstDeviceFailingFallsBackSilentlyAndSavesTheDefault) {
   EXPECT_TRUE(headless.system.messageBoxes.empty());
   EXPECT_EQ(headless.registry.String(key, "C"), "Direct3D HAL");
   EXPECT_GT(Count("Flip"), 10u);
+  EXPECT_EQ(shell.startFailure, 0);
 }
 
 TEST_F(EndToEndTest, MinimizedSaverPollsWithoutTicksOrFrames) {

@@ -296,6 +296,18 @@ TEST_F(TickScheduleTest, LongStallRunsTwoTicksAndDropsTheRest) {
   EXPECT_EQ(PassAfter(12), 0u);  // the 5 ms left over were dropped with the backlog
 }
 
+TEST_F(TickScheduleTest, AClockGoingBackRunsTwoTicksThenKeepsStep) {
+  StartAt(5000000);
+  PassAfter(0);
+  EXPECT_EQ(PassAfter(17), 1u);
+  EXPECT_EQ(PassAfter(static_cast<uint32_t>(-3600000)), 2u);  // an hour back
+  EXPECT_EQ(PassAfter(0), 0u);
+  EXPECT_EQ(PassAfter(17), 1u);
+  EXPECT_EQ(PassAfter(3600000), 2u);  // and forward again
+  EXPECT_EQ(PassAfter(16), 0u);
+  EXPECT_EQ(PassAfter(1), 1u);
+}
+
 TEST_F(TickScheduleTest, FreshReadingAfterTheSecondTick) {
   StartAt(1000);
   headless.system.stepPerRead = 3;  // every reading of the clock costs 3 ms

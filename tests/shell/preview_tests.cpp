@@ -2,6 +2,8 @@
 // redraw interval, the end when the parent goes, and a parent that does not exist.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "headless_platform.h"
 #include "shell/preview.h"
 #include "shell/shell.h"
@@ -72,8 +74,17 @@ TEST_F(PreviewTest, FillsAParentOfAnySizeAndEndsWithIt) {
   EXPECT_EQ(headless.world.CountCalls("RegOpenKeyExA"), 0u);
   EXPECT_EQ(headless.world.CountCalls("DirectDrawEnumerateExA"), 0u);
   EXPECT_EQ(headless.world.CountCalls("DirectSoundCreate"), 0u);
-  // Every drawing used COLORONCOLOR, and nothing is left behind.
+  // Every drawing used COLORONCOLOR on the context it drew into, and nothing is left behind.
   EXPECT_GT(Drawings(), 0u);
+  std::map<int64_t, int64_t> modes;  // device context -> its stretch mode
+  size_t checkedDrawings = 0;
+  for (const fake::Call& call : headless.world.Calls()) {
+    if (call.name == "Gdi::SetStretchBltMode") modes[call.args[0]] = call.args[1];
+    if (call.name != "Gdi::StretchBlt") continue;
+    ++checkedDrawings;
+    EXPECT_EQ(modes[call.args[0]], int64_t{COLORONCOLOR}) << "drawing " << checkedDrawings;
+  }
+  EXPECT_EQ(checkedDrawings, Drawings());
   EXPECT_EQ(headless.gdi.OpenDcCount(), 0u);
   EXPECT_EQ(headless.gdi.BitmapCount(), 0u);
 }

@@ -7,7 +7,8 @@
 namespace nb {
 
 void FramePacer::SetRefreshRate(double hz) {
-  rate_ = hz > 0.0 ? hz : 60.0;
+  // Written so that a NaN fails the test too.
+  rate_ = hz >= minRefreshRate && hz <= maxRefreshRate ? hz : 60.0;
   period_ = static_cast<uint64_t>(1e6 / rate_ + 0.5);
 }
 
@@ -17,8 +18,10 @@ void FramePacer::FrameShown() {
   const uint64_t now = now_();
   if (frames_ == 1) firstAt_ = now;
   lastAt_ = now;
+  if (listener_) listener_(now);
+  // A clock that went back makes the difference wrap far beyond a day: not counted.
   const uint64_t second = (now - firstAt_) / 1000000;
-  if (second < 24 * 3600) {
+  if (countEachSecond_ && second < 24 * 3600) {
     if (eachSecond_.size() <= second) eachSecond_.resize(second + 1, 0);
     ++eachSecond_[second];
   }
@@ -28,7 +31,10 @@ void FramePacer::FrameShown() {
     return;
   }
   const uint64_t due = lastSlot_ + period_;
-  if (now < due) {
+  if (ClockWentBack(now)) {
+    // Waiting for a slot that far ahead could take hours: the periods start again now.
+    lastSlot_ = now;
+  } else if (now < due) {
     sleep_(due - now);
     lastSlot_ = due;
   } else {
@@ -44,7 +50,7 @@ uint64_t FramePacer::IdleWaitMicroseconds() {
     return 0;
   }
   const uint64_t now = now_();
-  if (!started_ || now >= lastSlot_ + period_) {
+  if (!started_ || now >= lastSlot_ + period_ || ClockWentBack(now)) {
     started_ = true;
     lastSlot_ = now;
     return period_;

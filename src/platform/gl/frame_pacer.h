@@ -21,14 +21,25 @@ class FramePacer {
   using Sleep = std::function<void(uint64_t)>;    // sleeps that many microseconds
   FramePacer(Clock now, Sleep sleep) : now_(std::move(now)), sleep_(std::move(sleep)) {}
 
-  // The display's refresh rate in Hz; 0 or less (unknown) counts as 60.
+  // The display's refresh rate in Hz. A rate no display has (below minRefreshRate or above
+  // maxRefreshRate, 0 for unknown, or not a number) counts as 60: a driver's wrong answer
+  // must neither stretch the frames to seconds nor shrink the period to nothing.
   void SetRefreshRate(double hz);
+  static constexpr double minRefreshRate = 20.0;
+  static constexpr double maxRefreshRate = 1000.0;
   double RefreshRate() const { return rate_; }
   // Off: frames go out as fast as they come (for measurements); idle passes still wait.
   void SetEnabled(bool enabled) { enabled_ = enabled; }
 
-  // Call right after a frame went to the screen: waits out the rest of its period.
+  // Call right after a frame went to the screen: waits out the rest of its period. A clock
+  // that jumped (back, or forward past the period) starts the periods afresh: no wait is
+  // ever longer than one period, and no frames are drawn in a burst to catch up.
   void FrameShown();
+  // Called with the clock's time for every frame shown (a frame log, say).
+  void SetFrameListener(std::function<void(uint64_t)> listener) { listener_ = std::move(listener); }
+  // Counts the frames of each second (framesEachSecond), for reports at the end of a run;
+  // off by default, since the counts grow with the length of the run.
+  void SetCountEachSecond(bool count) { countEachSecond_ = count; }
   // How long the message pump may wait for an event when it finds none: 0 when a frame
   // was shown since the last call (the loop is drawing, and the frames pace it), else the
   // time left to the end of the current period.
@@ -39,16 +50,23 @@ class FramePacer {
   // When the first and the last frame went out (the clock's microseconds).
   uint64_t firstFrameAt() const { return firstAt_; }
   uint64_t lastFrameAt() const { return lastAt_; }
-  // Frames shown in each whole second since the first one (for reports that leave out the
-  // start of a show, whose empty sky draws faster than the rest).
+  // Frames shown in each whole second since the first one, up to a day (for reports that
+  // leave out the start of a show, whose empty sky draws faster than the rest); empty
+  // unless SetCountEachSecond(true).
   const std::vector<uint32_t>& framesEachSecond() const { return eachSecond_; }
 
  private:
+  // The current slot lies at most one period ahead (an idle wait moves it to the end of
+  // the period it waits out); further ahead, the clock has gone back.
+  bool ClockWentBack(uint64_t now) const { return now + period_ < lastSlot_; }
+
   Clock now_;
   Sleep sleep_;
   double rate_ = 60.0;
   uint64_t period_ = 16667;
   bool enabled_ = true;
+  bool countEachSecond_ = false;
+  std::function<void(uint64_t)> listener_;
   bool started_ = false;
   uint64_t lastSlot_ = 0;
   bool shownSinceIdle_ = false;

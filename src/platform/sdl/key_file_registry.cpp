@@ -1,11 +1,19 @@
-// The key-file registry. Depends on key_file_registry.h and GLib (reading and writing files).
+// The key-file registry. Depends on key_file_registry.h, POSIX file calls and GLib (making
+// the folder).
 #include "platform/sdl/key_file_registry.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <glib.h>
-#include <glib/gstdio.h>
+#include <limits.h>
+#include <signal.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -31,8 +39,86 @@ bool Below(const std::string& path, const std::string& parent) {
 
 std::string DirectoryOf(const std::string& path) {
   const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
 }
+
+std::string NameOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The file a path ends at, following symbolic links (the link's target need not exist):
+// people who keep their settings in a repository of dotfiles link them, and a save must
+// write where the link points rather than replace the link.
+std::string FollowLinks(const std::string& path) {
+  std::string current = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat info {};
+    if (lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return current;
+    char target[PATH_MAX];
+    const ssize_t length = readlink(current.c_str(), target, sizeof(target) - 1);
+    if (length <= 0) return current;
+    const std::string text(target, static_cast<size_t>(length));
+    current = text[0] == '/' ? text : DirectoryOf(current) + "/" + text;
+  }
+  return current;  // a loop: writing there fails, and says so
+}
+
+// Temporary files of saves: "<name>.tmp-<process>-<n>" beside the file. One whose process
+// is gone was left by a save that never finished.
+std::string TemporaryName(const std::string& target, unsigned attempt) {
+  return target + ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(attempt);
+}
+
+void RemoveStaleTemporaries(const std::string& target) {
+  const std::string prefix = NameOf(target) + ".tmp-";
+  DIR* directory = opendir(DirectoryOf(target).c_str());
+  if (!directory) return;
+  while (const dirent* entry = readdir(directory)) {
+    const std::string name = entry->d_name;
+    if (name.compare(0, prefix.size(), prefix) != 0) continue;
+    const char* digits = name.c_str() + prefix.size();
+    char* end = nullptr;
+    const long owner = std::strtol(digits, &end, 10);
+    if (end == digits || *end != '-' || owner <= 0) continue;
+    if (kill(static_cast<pid_t>(owner), 0) == 0 || errno != ESRCH) continue;
+    unlinkat(dirfd(directory), name.c_str(), 0);
+  }
+  closedir(directory);
+}
+
+// Moves path to the first free name of path.bad, path.bad.2, path.bad.3, ...: a backup
+// already there is kept. 0 or an errno value; *moved gets the name.
+int MoveAside(const std::string& path, std::string* moved) {
+  for (unsigned copy = 1; copy <= 1000; ++copy) {
+    *moved = path + ".bad" + (copy == 1 ? std::string() : "." + std::to_string(copy));
+    if (renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, moved->c_str(), RENAME_NOREPLACE) == 0) {
+      return 0;
+    }
+    if (errno == EEXIST) continue;
+    if (errno != EINVAL && errno != ENOSYS) return errno;
+    // A file system that cannot refuse to replace: look first, then move.
+    struct stat info {};
+    if (lstat(moved->c_str(), &info) == 0) continue;
+    return std::rename(path.c_str(), moved->c_str()) == 0 ? 0 : errno;
+  }
+  return EEXIST;
+}
+
+bool WriteAll(int fd, const std::string& text) {
+  size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t written = write(fd, text.data() + done, text.size() - done);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    done += static_cast<size_t>(written);
+  }
+  return true;
+}
+
+// Larger than any settings the program writes by far; a bigger file is not one of them.
+constexpr off_t largestFile = 1 << 20;
 
 }  // namespace
 
@@ -55,11 +141,16 @@ std::string KeyFileRegistry::DefaultPath() {
   return base + "/nightbloom/registry.ini";
 }
 
+void KeyFileRegistry::Refuse(std::string why) {
+  readOnly_ = true;
+  readOnlyWhy_ = std::move(why);
+}
+
 void KeyFileRegistry::Load() {
   if (loaded_) return;
   loaded_ = true;
   if (path_.empty()) {
-    readOnly_ = true;
+    Refuse("neither XDG_CONFIG_HOME nor HOME is an absolute path");
     if (warnings_) {
       std::fprintf(warnings_,
                    "nightbloom: neither XDG_CONFIG_HOME nor HOME is an absolute path, so there is "
@@ -67,29 +158,55 @@ void KeyFileRegistry::Load() {
     }
     return;
   }
-  gchar* contents = nullptr;
-  gsize length = 0;
-  GError* error = nullptr;
-  if (!g_file_get_contents(path_.c_str(), &contents, &length, &error)) {
-    const bool missing = error && error->domain == G_FILE_ERROR && error->code == G_FILE_ERROR_NOENT;
-    if (!missing) {
-      readOnly_ = true;
-      if (warnings_) {
-        std::fprintf(warnings_,
-                     "nightbloom: the settings file %s cannot be read (%s); the defaults are "
-                     "used and nothing will be saved\n",
-                     path_.c_str(), error ? error->message : "unknown error");
+  RemoveStaleTemporaries(FollowLinks(path_));
+  std::string contents;
+  std::string unreadable;
+  // Not blocking: a FIFO in the file's place would wait for a writer that never comes.
+  const int fd = open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT) return;  // nothing saved yet
+    unreadable = std::strerror(errno);
+  } else {
+    struct stat info {};
+    if (fstat(fd, &info) != 0) {
+      unreadable = std::strerror(errno);
+    } else if (!S_ISREG(info.st_mode)) {
+      unreadable = S_ISDIR(info.st_mode) ? "it is a folder" : "it is not a regular file";
+    } else if (info.st_size > largestFile) {
+      contents.assign(static_cast<size_t>(largestFile) + 1, '\0');  // damaged, below
+    } else {
+      char buffer[4096];
+      for (;;) {
+        const ssize_t got = read(fd, buffer, sizeof(buffer));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) unreadable = std::strerror(errno);
+        if (got <= 0) break;
+        contents.append(buffer, static_cast<size_t>(got));
+        if (contents.size() > static_cast<size_t>(largestFile)) break;
       }
     }
-    g_clear_error(&error);
+    close(fd);
+  }
+  if (!unreadable.empty()) {
+    Refuse("the file there cannot be read: " + unreadable);
+    if (warnings_) {
+      std::fprintf(warnings_,
+                   "nightbloom: the settings file %s cannot be read (%s); the defaults are "
+                   "used and nothing will be saved\n",
+                   path_.c_str(), unreadable.c_str());
+    }
     return;
   }
   std::string why;
-  const bool parsed = ParseRegistryText(std::string_view(contents, length), &data_, &why);
-  g_free(contents);
-  if (parsed) return;
-  const std::string bad = path_ + ".bad";
-  if (std::rename(path_.c_str(), bad.c_str()) == 0) {
+  if (contents.size() > static_cast<size_t>(largestFile)) {
+    why = "larger than any settings file";
+  } else if (ParseRegistryText(contents, &data_, &why)) {
+    return;
+  }
+  data_ = RegistryFileData{};
+  std::string bad;
+  const int moveError = MoveAside(path_, &bad);
+  if (moveError == 0) {
     if (warnings_) {
       std::fprintf(warnings_,
                    "nightbloom: the settings file %s is damaged (%s); it was kept as %s and the "
@@ -98,12 +215,12 @@ void KeyFileRegistry::Load() {
     }
   } else {
     // Without the copy aside, a save would overwrite the only one there is.
-    readOnly_ = true;
+    Refuse("the file there is damaged and cannot be moved aside");
     if (warnings_) {
       std::fprintf(warnings_,
                    "nightbloom: the settings file %s is damaged (%s) and cannot be moved to %s "
                    "(%s); the defaults are used and nothing will be saved\n",
-                   path_.c_str(), why.c_str(), bad.c_str(), std::strerror(errno));
+                   path_.c_str(), why.c_str(), bad.c_str(), std::strerror(moveError));
     }
   }
 }
@@ -111,17 +228,39 @@ void KeyFileRegistry::Load() {
 bool KeyFileRegistry::Flush() {
   if (!dirty_) return true;
   if (readOnly_) return false;
-  const std::string directory = DirectoryOf(path_);
+  const std::string target = FollowLinks(path_);
+  const std::string directory = DirectoryOf(target);
   if (g_mkdir_with_parents(directory.c_str(), 0700) != 0) {
     return SaveFailed(directory + ": " + std::strerror(errno));
   }
+  // A new file beside the old one, renamed over it once it is whole on the disk: whatever
+  // ends the program meanwhile (a signal, a full disk, another program saving at the same
+  // moment), the file is the old one or the new one, never a part of either.
+  struct stat old {};
+  const bool replacing = stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+  std::string temporary;
+  int fd = -1;
+  for (unsigned attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    temporary = TemporaryName(target, attempt);
+    fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, replacing ? 0600 : 0666);
+    if (fd < 0 && errno != EEXIST) break;
+  }
+  if (fd < 0) return SaveFailed(std::strerror(errno));
   const std::string text = RegistryToText(data_);
-  // g_file_set_contents writes a new file beside the old one and renames it over it.
-  GError* error = nullptr;
-  if (!g_file_set_contents(path_.c_str(), text.data(), static_cast<gssize>(text.size()), &error)) {
-    const std::string why = error ? error->message : "unknown error";
-    g_clear_error(&error);
-    return SaveFailed(why);
+  int error = 0;
+  // The file keeps the permissions it had (new ones get the process's usual ones).
+  if (replacing && fchmod(fd, old.st_mode & 07777) != 0) error = errno;
+  if (!error && !WriteAll(fd, text)) error = errno ? errno : EIO;
+  if (!error && fsync(fd) != 0) error = errno;
+  if (close(fd) != 0 && !error) error = errno;
+  if (!error && std::rename(temporary.c_str(), target.c_str()) != 0) error = errno;
+  if (error) {
+    unlink(temporary.c_str());
+    return SaveFailed(std::strerror(error));
+  }
+  if (const int folder = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); folder >= 0) {
+    fsync(folder);  // the rename itself on the disk
+    close(folder);
   }
   dirty_ = false;
   return true;
@@ -134,6 +273,8 @@ bool KeyFileRegistry::SaveFailed(const std::string& why) {
                  path_.c_str(), why.c_str());
   }
   saveFailureShown_ = true;
+  saveFailed_ = true;
+  unsaved_ = why;
   return false;
 }
 
@@ -250,8 +391,11 @@ int32_t KeyFileRegistry::RegSetValueExA(RegKey key, const char* name, uint32_t t
   if (!IsStorableValueName(valueName) || (!data && size != 0) || size > maxRegistryValueBytes) {
     return ERROR_INVALID_PARAMETER;
   }
-  if (readOnly_) return ERROR_ACCESS_DENIED;
   if (it->second.empty()) return ERROR_ACCESS_DENIED;  // nothing lives in the root itself
+  if (readOnly_) {
+    unsaved_ = readOnlyWhy_;
+    return ERROR_ACCESS_DENIED;
+  }
   RegistryFileKey* entry = FindKey(it->second);
   if (!entry) {
     data_.keys.push_back(RegistryFileKey{it->second, {}});
@@ -278,7 +422,12 @@ int32_t KeyFileRegistry::RegSetValueExA(RegKey key, const char* name, uint32_t t
 int32_t KeyFileRegistry::RegCloseKey(RegKey key) {
   if (open_.erase(static_cast<uintptr_t>(key)) == 0) return ERROR_INVALID_HANDLE;
   Flush();
-  return ERROR_SUCCESS;
+  if (unsaved_.empty()) return ERROR_SUCCESS;
+  // Changes made through this key are lost: whoever made them is told, once.
+  const std::string why = std::move(unsaved_);
+  unsaved_.clear();
+  if (saveFailureListener_) saveFailureListener_(path_, why);
+  return ERROR_WRITE_FAULT;
 }
 
 }  // namespace nb

@@ -2,15 +2,19 @@
 // $XDG_CONFIG_HOME/nightbloom/registry.ini (~/.config when the variable is not set).
 // Keys and values are found by name without regard to case, as the registry finds them;
 // types and byte sizes are kept exactly. The file is read at the first call and written
-// whole, atomically (a new file renamed over the old), when a key that was changed is
-// closed. A damaged file reads as no values: it is moved aside as registry.ini.bad and a
-// warning goes to the error stream, so the next save writes a valid file and the damaged
-// one is not lost. A file that cannot be read at all is never overwritten.
-// Depends on the registry port, registry_text.h and GLib (file writing) in the .cpp.
+// whole, atomically (a new file, with the old one's permissions, renamed over it), when a
+// key that was changed is closed; a symbolic link is written through, to its target.
+// Temporary files that saves of processes now gone left behind are removed at the first
+// call. A damaged file reads as no values: it is moved aside as registry.ini.bad (.bad.2,
+// .bad.3, ... when that one is taken) and a warning goes to the error stream, so the next
+// save writes a valid file and no damaged one is lost. A file that cannot be read at all
+// (a folder or a FIFO in its place included) is never overwritten.
+// Depends on the registry port, registry_text.h, POSIX file calls and GLib in the .cpp.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <string>
 
@@ -34,6 +38,15 @@ class KeyFileRegistry final : public Registry {
   // Writes pending changes now. False when the file could not be written (said once on the
   // warning stream) or may not be.
   bool Flush();
+  // Called with the file and a short reason ("No space left on device") when a key is
+  // closed whose changes could not be stored (for a program that must tell its user where
+  // the user looks).
+  void SetSaveFailureListener(
+      std::function<void(const std::string& path, const std::string& why)> listener) {
+    saveFailureListener_ = std::move(listener);
+  }
+  // Whether any save failed so far.
+  bool saveFailed() const { return saveFailed_; }
 
   // ---- Registry
   int32_t RegOpenKeyExA(RegKey root, const char* subKey, uint32_t options, uint32_t access,
@@ -48,6 +61,7 @@ class KeyFileRegistry final : public Registry {
 
  private:
   void Load();
+  void Refuse(std::string why);  // nothing may be written, and why
   bool SaveFailed(const std::string& why);  // says why once; false
   // The full path of subKey below root (HKEY_CURRENT_USER or an open key); false for a
   // bad root or a name that cannot be stored.
@@ -59,7 +73,11 @@ class KeyFileRegistry final : public Registry {
   std::FILE* warnings_;
   bool loaded_ = false;
   bool readOnly_ = false;  // no path, or the file exists but could not be read or moved aside
+  std::string readOnlyWhy_;
   bool saveFailureShown_ = false;
+  bool saveFailed_ = false;
+  std::string unsaved_;  // why changes since the last close of a key were lost
+  std::function<void(const std::string&, const std::string&)> saveFailureListener_;
   bool dirty_ = false;
   RegistryFileData data_;
   std::map<uintptr_t, std::string> open_;  // open keys and their paths

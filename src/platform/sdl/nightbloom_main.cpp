@@ -1,7 +1,9 @@
 // nightbloom, the Linux program: reads its command line and environment, puts the SDL
 // platform together and runs the shell on it.
-// Depends on the shell and src/platform/sdl. The exit code is the shell's, 2 for a bad
-// command line or environment switch.
+// Depends on the shell and src/platform/sdl. The exit code is the shell's; 2 for a bad
+// command line or environment switch, or a window to draw in that does not exist; 1 when
+// nothing could be shown (no display, or a start-up failure after its message) or the
+// settings confirmed in the dialog could not be saved, where the shell itself says 0.
 #include <unistd.h>
 
 #include <cstdio>
@@ -96,6 +98,16 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "nightbloom: %s\n", error.c_str());
     return 2;
   }
+  const char* frameLogPath = std::getenv("NIGHTBLOOM_FRAME_LOG");
+  std::FILE* frameLog = nullptr;
+  if (frameLogPath && *frameLogPath) {
+    frameLog = std::fopen(frameLogPath, "w");
+    if (!frameLog) {
+      std::fprintf(stderr, "nightbloom: cannot write NIGHTBLOOM_FRAME_LOG file %s\n", frameLogPath);
+      return 2;
+    }
+    std::setvbuf(frameLog, nullptr, _IOLBF, 0);
+  }
   int32_t pacing = 1;
   int32_t hardware = -1;
   int32_t stats = 0;
@@ -127,6 +139,8 @@ int main(int argc, char** argv) {
   if (args.useSound) options.overrides["E"] = *args.useSound;
   if (args.particleLevel) options.overrides["F"] = *args.particleLevel;
   if (args.smokeLevel) options.overrides["G"] = *args.smokeLevel;
+  // The settings dialog's OK is the user's own save: one that fails is said in a box.
+  options.saveFailureBoxes = runMode == RunMode::Configure;
 
   InstallTerminationHandlers();
   SdlPlatform platform(options);
@@ -142,6 +156,22 @@ int main(int argc, char** argv) {
   if (!platform.video()) {
     std::fprintf(stderr, "nightbloom: no display to show anything on (%s)\n",
                  platform.videoError().c_str());
+  }
+  if (args.previewWindow && platform.video() &&
+      !(platform.link() && platform.link()->Exists(args.previewWindow))) {
+    std::fprintf(stderr, "nightbloom: there is no X window 0x%llx to draw the preview in\n",
+                 static_cast<unsigned long long>(args.previewWindow));
+    return 2;
+  }
+  if (stats) platform.pacer().SetCountEachSecond(true);
+  if (frameLog) {
+    // One line per frame shown: the steady clock's microseconds and the ticks the show
+    // ran since the frame before (for tests of the pace and of clocks that jump).
+    platform.pacer().SetFrameListener([frameLog, ticksBefore = uint32_t{0}](uint64_t at) mutable {
+      std::fprintf(frameLog, "%llu %u\n", static_cast<unsigned long long>(at),
+                   shell.ticksRun - ticksBefore);
+      ticksBefore = shell.ticksRun;
+    });
   }
   if (platform.video() && args.presentation == Presentation::FullScreen &&
       runMode == RunMode::Saver && !args.extraShow &&
@@ -163,8 +193,11 @@ int main(int argc, char** argv) {
     platform.windows().SetEmbedHost(host);
   }
 
-  const int code = ShellMain(platform.ports(), Instance{0x400000}, args.commandLine.c_str(),
-                             switches);
+  int code = ShellMain(platform.ports(), Instance{0x400000}, args.commandLine.c_str(), switches);
+  if (code == 0 && (!platform.video() || Failed(shell.startFailure) ||
+                    (options.saveFailureBoxes && platform.saveFailed()))) {
+    code = 1;
+  }
   if (stats) {
     const FramePacer& pacer = platform.pacer();
     const double seconds =
@@ -180,6 +213,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s: frames in each second:", who.c_str());
     for (uint32_t count : pacer.framesEachSecond()) std::fprintf(stderr, " %u", count);
     std::fputc('\n', stderr);
+  }
+  if (frameLog) {
+    platform.pacer().SetFrameListener(nullptr);
+    std::fclose(frameLog);
   }
   return code;
 }

@@ -38,6 +38,12 @@ bool IsWindowsForm(const std::string& arg) {
   return arg.size() == 2 || arg[2] == ':';
 }
 
+bool TakesPreviewWindow(const std::string& form) {
+  if (form.size() < 2) return false;
+  const char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(form[1])));
+  return letter == 'p' || letter == 'l';
+}
+
 bool TakesWindow(const std::string& form) {
   if (form.size() < 2) return false;
   const char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(form[1])));
@@ -286,13 +292,32 @@ ProgramArgs ParseProgramArgs(const std::vector<std::string>& args) {
       }
       result.presentation = Presentation::FullScreen;
       const size_t colon = arg.find(':');
-      if (TakesWindow(arg) && colon != std::string::npos) {
+      if (TakesPreviewWindow(arg)) {
+        // The preview draws inside another program's window: here only a window number
+        // counts, as with --window-id, where the shell would run the saver instead.
+        std::string text = arg.substr(2);
+        text.erase(0, text.find_first_not_of(": "));
+        if (text.empty() && i + 1 < args.size() && !args[i + 1].empty() &&
+            args[i + 1][0] != '-' && args[i + 1][0] != '/') {
+          text = args[++i];
+        }
+        uint64_t window = 0;
+        if (text.empty()) return fail(arg + " needs an X window number");
+        if (!ParseWindowNumber(text, &window)) {
+          return fail("'" + text + "' is not an X window number (decimal or 0x hexadecimal)");
+        }
+        result.previewWindow = window;
+        result.commandLine = (colon != std::string::npos ? arg.substr(0, colon + 1)
+                                                         : arg.substr(0, 2) + " ") +
+                             std::to_string(window);
+      } else if (TakesWindow(arg) && colon != std::string::npos) {
         result.commandLine = arg.substr(0, colon + 1) + DecimalWindow(arg.substr(colon + 1));
       } else {
         result.commandLine = arg;
       }
-      // The window number of /p N, /l N, /c N and /a N may follow as its own word.
-      if (TakesWindow(arg) && colon == std::string::npos && i + 1 < args.size() &&
+      // The window number of /c N and /a N may follow as its own word.
+      if (!TakesPreviewWindow(arg) && TakesWindow(arg) && colon == std::string::npos &&
+          i + 1 < args.size() &&
           !args[i + 1].empty() && args[i + 1][0] != '-' && args[i + 1][0] != '/') {
         result.commandLine += " " + DecimalWindow(args[++i]);
       }

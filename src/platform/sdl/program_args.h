@@ -1,6 +1,7 @@
 // The command line of the Linux program: the screensaver machinery's forms (/s, /c, /c:N,
 // /p N, /l N, /a), which go to the shell as they are (a hexadecimal window number turned
-// into decimal, the way the shell reads it), and the Linux forms, each with one dash or
+// into decimal, the way the shell reads it; /p and /l only with a window number, since a
+// preview without a window to draw in is a mistake here), and the Linux forms, each with one dash or
 // two: nothing (the show in an ordinary window), --fullscreen, --settings, --window-id ID,
 // --root, the overrides --particles / --smoke low|medium|high and --sound / --no-sound,
 // --fps / --no-fps, --monitors one|each, --help and --version. XScreenSaver's common hack
@@ -48,6 +49,7 @@ struct ProgramArgs {
   Presentation presentation = Presentation::Window;
   uint64_t embedWindow = 0;   // Embedded: the X window; 0 with embedInRoot
   bool embedInRoot = false;   // --root: XSCREENSAVER_WINDOW when set, else the root window
+  uint64_t previewWindow = 0; // /p N, /l N: the X window the preview goes in (never 0)
   // Overrides of the stored settings for this run (not saved): 0/1 sound, levels 0..2.
   std::optional<uint32_t> useSound;
   std::optional<uint32_t> particleLevel;

@@ -126,6 +126,12 @@ SdlPlatform::SdlPlatform(SdlPlatformOptions options)
   // GTK starts, and ours must come back (it never ends the program over a vanished window).
   dialogs_.SetCancelRequest([] { return TerminationRequested(); });
   if (link_) dialogs_.SetToolkitStarted([] { InstallXErrorHandler(); });
+  if (options.saveFailureBoxes) {
+    registry_.SetSaveFailureListener([this](const std::string& path, const std::string& why) {
+      const std::string text = "The settings could not be saved to\n" + path + "\n(" + why + ").";
+      system_.MessageBoxA(NoWindow, text.c_str(), "Nightbloom", MB_OK | MB_ICONERROR);
+    });
+  }
   windows_.SetVisibilityListener(
       [this](Window window, bool visible) { graphics_.WindowVisibility(window, visible); });
   graphics_.SetShowStartedListener([this](const ShowStarted& started) {

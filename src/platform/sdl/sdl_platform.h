@@ -39,6 +39,9 @@ struct SdlPlatformOptions {
   bool showFps = false;         // see SdlGraphicsOptions
   std::string settingsKey;      // the key whose values overrides answer
   std::map<std::string, uint32_t> overrides;  // value name -> number, for this run only
+  // A save that fails is also said in a message box (where boxes are shown at all): for
+  // the settings dialog, whose user asked for the save. Elsewhere the error stream says it.
+  bool saveFailureBoxes = false;
   // The run draws into X windows of other programs (--window-id, --root, the preview):
   // SDL drives X even on a Wayland desktop (through Xwayland).
   bool needsX = false;
@@ -62,6 +65,8 @@ class SdlPlatform {
   XLink* link() { return link_.get(); }
   SdlWindowSystem& windows() { return windows_; }
   FramePacer& pacer() { return pacer_; }
+  // Whether a save of the settings failed during the run.
+  bool saveFailed() const { return registry_.saveFailed(); }
 
  private:
   // SDL itself: started first and quit last, after every adapter has let go of it.

@@ -5,14 +5,48 @@
 #include <SDL2/SDL_mixer.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace nb {
 namespace {
 
 bool deviceOpen = false;
+// Set from SDL's audio thread when the device it plays to went away (a sound server
+// that ended, a card unplugged).
+std::atomic<bool> deviceRemoved{false};
+
+int WatchAudioDevices(void*, SDL_Event* event) {
+  if (event->type == SDL_AUDIODEVICEREMOVED && !event->adevice.iscapture) {
+    deviceRemoved.store(true);
+  }
+  return 0;
+}
+
+// The default device as the waves sound best: their own rate; SDL converts to whatever
+// the device really runs at. False when there is none.
+bool OpenMixer() {
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+  if (Mix_OpenAudioDevice(22050, AUDIO_S16SYS, 2, 1024, nullptr, 0) != 0) {
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return false;
+  }
+  return true;
+}
+
+void CloseMixer() {
+  Mix_HaltChannel(-1);
+  Mix_CloseAudio();
+  // The driver's own connection (a sound server's) may be dead as well: the next open
+  // starts the driver afresh.
+  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
 
 // The device's sample format, asked for once it is open.
 struct DeviceFormat {
@@ -29,6 +63,7 @@ struct SampleStore {
   std::vector<uint8_t> bytes;
   std::vector<uint8_t> converted;
   bool dirty = true;
+  uint32_t convertedFor = 0;  // the device opening the conversion was made for
   std::vector<int> channels;  // of every buffer sharing the store
 };
 
@@ -67,6 +102,7 @@ class MixerBuffer final : public SoundObject<SoundBuffer> {
 
   int32_t GetStatus(uint32_t* status) override {
     if (!status) return DSERR_INVALIDPARAM;
+    Usable();
     Settle();
     *status = started_ ? DSBSTATUS_PLAYING | (looping_ ? DSBSTATUS_LOOPING : 0u) : 0u;
     return DS_OK;
@@ -74,6 +110,7 @@ class MixerBuffer final : public SoundObject<SoundBuffer> {
 
   int32_t Play(uint32_t, uint32_t, uint32_t flags) override {
     if (locked_) return DSERR_INVALIDCALL;
+    if (!Usable()) return DSERR_BUFFERLOST;  // no device now: the sound is dropped
     Settle();
     if (started_) return DS_OK;  // already playing: nothing restarts
     if (!Prepare()) return DSERR_INVALIDCALL;
@@ -102,7 +139,7 @@ class MixerBuffer final : public SoundObject<SoundBuffer> {
     const uint64_t played = elapsed * store_->format.nAvgBytesPerSec / 1000;
     position_ = Align(static_cast<uint32_t>(
         std::min<uint64_t>(startPosition_ + played, store_->bytes.size())));
-    Mix_HaltChannel(channel_);
+    Halt();
     started_ = false;
     if (position_ >= store_->bytes.size()) position_ = 0;
     return DS_OK;
@@ -113,7 +150,7 @@ class MixerBuffer final : public SoundObject<SoundBuffer> {
     Settle();
     const bool wasPlaying = started_;
     if (wasPlaying) {
-      Mix_HaltChannel(channel_);
+      Halt();
       started_ = false;
     }
     position_ = Align(position);
@@ -155,9 +192,12 @@ class MixerBuffer final : public SoundObject<SoundBuffer> {
   friend class MixerSound;
   ~MixerBuffer() override;
 
-  // A one-shot that reached its end is stopped, back at the start.
+  bool Usable();
+  void Halt();
+  // A one-shot that reached its end is stopped, back at the start; so is every sound when
+  // the device went away.
   void Settle() {
-    if (!started_ || Mix_Playing(channel_)) return;
+    if (!started_ || (MixerOpen() && Mix_Playing(channel_))) return;
     if (looping_) {
       // The mixer does not loop a chunk that starts mid-way: loops go on from the start.
       position_ = 0;
@@ -172,6 +212,7 @@ class MixerBuffer final : public SoundObject<SoundBuffer> {
     const uint32_t block = std::max<uint32_t>(store_->format.nBlockAlign, 1);
     return position / block * block;
   }
+  bool MixerOpen() const;
   size_t ConvertedOffset(uint32_t position) const;
   bool Prepare();
   void FreePart() {
@@ -194,7 +235,9 @@ class MixerBuffer final : public SoundObject<SoundBuffer> {
 
 class MixerSound final : public SoundObject<DirectSound> {
  public:
-  MixerSound(DeviceFormat format) : format_(format) {}
+  MixerSound(DeviceFormat format, uint32_t retryMs) : format_(format), retryMs_(retryMs) {
+    SDL_AddEventWatch(WatchAudioDevices, nullptr);
+  }
 
   int32_t QueryInterface(const GUID& iid, void** out) override {
     if (!out) return E_POINTER;
@@ -231,15 +274,93 @@ class MixerSound final : public SoundObject<DirectSound> {
   int32_t DuplicateSoundBuffer(SoundBuffer* original, SoundBuffer** out) override;
 
   const DeviceFormat& format() const { return format_; }
+  // Counts the device's openings: samples converted for an earlier one are converted again.
+  uint32_t opening() const { return opening_; }
   void FreeChannel(int channel) { freeChannels_.push_back(channel); }
+  bool open() const { return open_; }
+
+  // Whether sounds can be played now. A device that went away is let go of at once (the
+  // show goes on silent, said on the error stream) and opened again when it can be, tried
+  // once every retryMs. Closing the dead device and opening a new one both wait on the
+  // sound system (a tenth of a second and more): a thread of their own does them, while
+  // nothing on the show's side touches the mixer, so the show never waits for them.
+  bool Usable() {
+    if (open_ && deviceRemoved.exchange(false)) {
+      open_ = false;
+      std::fprintf(stderr,
+                   "nightbloom: the sound device went away; the show goes on silent and the "
+                   "sound comes back when the device does\n");
+      stopping_ = false;
+      reopened_ = false;
+      voices_ = std::max(64, channels_ + 15);
+      // SDL's own thread: SDL keeps per-thread data (its error text) that only the threads
+      // it makes give back when they end.
+      keeper_ = SDL_CreateThread(
+          [](void* sound) {
+            static_cast<MixerSound*>(sound)->Reconnect();
+            return 0;
+          },
+          "nightbloom-sound", this);
+      if (!keeper_) {
+        CloseMixer();  // no thread to be had: the show waits once, and stays silent
+        return false;
+      }
+    }
+    if (open_) return true;
+    if (!reopened_) return false;
+    SDL_WaitThread(keeper_, nullptr);
+    keeper_ = nullptr;
+    reopened_ = false;
+    ++opening_;
+    open_ = true;
+    return true;
+  }
+
+  // Ends the work of the thread that brings the device back, before anything is freed that
+  // the mixer may know of (the bank's buffers go all together, when the show ends).
+  void StopReconnecting() {
+    if (!keeper_) return;
+    {
+      std::lock_guard<std::mutex> lock(keeperMutex_);
+      stopping_ = true;
+    }
+    keeperWake_.notify_all();
+    SDL_WaitThread(keeper_, nullptr);
+    keeper_ = nullptr;
+    if (reopened_) {  // opened meanwhile
+      reopened_ = false;
+      ++opening_;
+      open_ = true;
+    }
+  }
 
  private:
   ~MixerSound() override {
-    Mix_HaltChannel(-1);
-    Mix_CloseAudio();
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    SDL_DelEventWatch(WatchAudioDevices, nullptr);
+    StopReconnecting();
+    if (open_) CloseMixer();
+    deviceRemoved.store(false);
     deviceOpen = false;
   }
+  // The thread that brings a lost device back: closes it, then tries to open one until it
+  // can or is told to stop.
+  void Reconnect() {
+    CloseMixer();
+    std::unique_lock<std::mutex> lock(keeperMutex_);
+    for (;;) {
+      keeperWake_.wait_for(lock, std::chrono::milliseconds(retryMs_), [this] { return stopping_; });
+      if (stopping_) return;
+      deviceRemoved.store(false);
+      if (!OpenMixer()) continue;
+      Uint16 sampleFormat = 0;
+      Mix_QuerySpec(&format_.frequency, &sampleFormat, &format_.channels);
+      format_.format = sampleFormat;
+      Mix_AllocateChannels(voices_);
+      reopened_ = true;
+      return;
+    }
+  }
+
   int32_t MakeBuffer(std::shared_ptr<SampleStore> store, SoundBuffer** out) {
     int channel;
     if (!freeChannels_.empty()) {
@@ -247,8 +368,9 @@ class MixerSound final : public SoundObject<DirectSound> {
       freeChannels_.pop_back();
     } else {
       channel = channels_++;
-      // Sixty voices for the bank; grown in steps so a few more never fail.
-      if (channels_ > Mix_AllocateChannels(-1)) Mix_AllocateChannels(channels_ + 15);
+      // Sixty voices for the bank; grown in steps so a few more never fail. (A device
+      // opened again later gets them all at once.)
+      if (open_ && channels_ > Mix_AllocateChannels(-1)) Mix_AllocateChannels(channels_ + 15);
     }
     store->channels.push_back(channel);
     *out = new MixerBuffer(this, std::move(store), channel);
@@ -257,6 +379,15 @@ class MixerSound final : public SoundObject<DirectSound> {
   friend class MixerBuffer;
 
   DeviceFormat format_;
+  uint32_t retryMs_;
+  bool open_ = true;
+  SDL_Thread* keeper_ = nullptr;
+  int voices_ = 64;  // channels the mixer gets when it is opened again
+  std::mutex keeperMutex_;
+  std::condition_variable keeperWake_;
+  bool stopping_ = false;             // under keeperMutex_
+  std::atomic<bool> reopened_{false};  // set by the keeper once the mixer is open again
+  uint32_t opening_ = 1;
   int channels_ = 0;
   std::vector<int> freeChannels_;
 };
@@ -265,8 +396,17 @@ MixerBuffer::MixerBuffer(MixerSound* sound, std::shared_ptr<SampleStore> store, 
     : owner_(Ref<Unknown>::Retain(sound)), sound_(sound), store_(std::move(store)),
       channel_(channel) {}
 
+bool MixerBuffer::Usable() { return sound_->Usable(); }
+
+bool MixerBuffer::MixerOpen() const { return sound_->open(); }
+
+void MixerBuffer::Halt() {
+  if (MixerOpen()) Mix_HaltChannel(channel_);
+}
+
 MixerBuffer::~MixerBuffer() {
-  Mix_HaltChannel(channel_);
+  sound_->StopReconnecting();
+  Halt();
   FreePart();
   std::erase(store_->channels, channel_);
   sound_->FreeChannel(channel_);
@@ -284,7 +424,7 @@ size_t MixerBuffer::ConvertedOffset(uint32_t position) const {
 
 bool MixerBuffer::Prepare() {
   SampleStore& store = *store_;
-  if (!store.dirty) return true;
+  if (!store.dirty && store.convertedFor == sound_->opening()) return true;
   // New samples: whatever still plays the old ones stops before they are replaced.
   for (int channel : store.channels) Mix_HaltChannel(channel);
   FreePart();
@@ -308,6 +448,7 @@ bool MixerBuffer::Prepare() {
     store.converted = std::move(work);
   }
   store.dirty = false;
+  store.convertedFor = sound_->opening();
   return true;
 }
 
@@ -328,19 +469,18 @@ int32_t SdlSoundSystem::DirectSoundCreate(const GUID* device, DirectSound** out)
   *out = nullptr;
   if (device && !(*device == GUID_NULL)) return DSERR_INVALIDPARAM;
   if (deviceOpen) return DSERR_ALLOCATED;
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return DSERR_NODRIVER;
-  // The waves' own rate; SDL converts to whatever the device really runs at.
-  if (Mix_OpenAudioDevice(22050, AUDIO_S16SYS, 2, 1024, nullptr, 0) != 0) {
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  if (!OpenMixer()) {
+    std::fprintf(stderr, "nightbloom: no sound device (%s); the show runs silent\n", SDL_GetError());
     return DSERR_NODRIVER;
   }
+  deviceRemoved.store(false);
   DeviceFormat format;
   Uint16 sampleFormat = 0;
   Mix_QuerySpec(&format.frequency, &sampleFormat, &format.channels);
   format.format = sampleFormat;
   Mix_AllocateChannels(64);
   deviceOpen = true;
-  *out = new MixerSound(format);
+  *out = new MixerSound(format, retryMs_);
   return DS_OK;
 }
 

@@ -1,15 +1,95 @@
-// The SDL system port. Depends on sdl_system.h, SDL2 and the embedded resources.
+// The SDL system port. Depends on sdl_system.h, SDL2, termination.h, the embedded
+// resources, and /proc for the message box's helper process.
 #include "platform/sdl/sdl_system.h"
 
 #include <SDL2/SDL.h>
+#include <dirent.h>
+#include <signal.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fstream>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "platform/gl/embedded_resources.h"
+#include "platform/sdl/termination.h"
 
 namespace nb {
+namespace {
+
+// The processes whose parent is this one.
+std::vector<pid_t> OwnChildren() {
+  std::vector<pid_t> children;
+  const pid_t self = getpid();
+  DIR* proc = opendir("/proc");
+  if (!proc) return children;
+  while (const dirent* entry = readdir(proc)) {
+    char* end = nullptr;
+    const long pid = std::strtol(entry->d_name, &end, 10);
+    if (pid <= 0 || *end != '\0') continue;
+    std::ifstream stat(std::string("/proc/") + entry->d_name + "/stat");
+    std::string line;
+    if (!std::getline(stat, line)) continue;
+    // "pid (name) state ppid ...": the name may hold anything, parentheses included.
+    const size_t close = line.rfind(')');
+    if (close == std::string::npos) continue;
+    char state = 0;
+    long parent = 0;
+    if (std::sscanf(line.c_str() + close + 1, " %c %ld", &state, &parent) == 2 && parent == self) {
+      children.push_back(static_cast<pid_t>(pid));
+    }
+  }
+  closedir(proc);
+  return children;
+}
+
+// SDL shows its message box on X in a child process and waits for it, resuming the wait
+// after every signal: a box up when the program is asked to end would hold the program
+// until someone clicks it. While the box is up, this ends the child that shows it once an
+// end is asked for, as closing the box would; the program then ends as it does after any
+// box. Children the program had before the box are left alone.
+class MessageBoxWatch {
+ public:
+  MessageBoxWatch() : before_(OwnChildren()), thread_([this] { Watch(); }) {}
+  ~MessageBoxWatch() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      done_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+  }
+  MessageBoxWatch(const MessageBoxWatch&) = delete;
+  MessageBoxWatch& operator=(const MessageBoxWatch&) = delete;
+
+ private:
+  void Watch() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (!done_) {
+      wake_.wait_for(lock, std::chrono::milliseconds(50));
+      if (done_ || !TerminationRequested()) continue;
+      for (const pid_t child : OwnChildren()) {
+        if (std::find(before_.begin(), before_.end(), child) == before_.end()) kill(child, SIGKILL);
+      }
+    }
+  }
+
+  const std::vector<pid_t> before_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool done_ = false;
+  std::thread thread_;
+};
+
+}  // namespace
 
 SdlSystem::SdlSystem(bool video, SdlGdi& gdi, SdlSystemOptions options, XLink* link)
     : video_(video), gdi_(gdi), link_(link), options_(options) {}
@@ -87,13 +167,18 @@ int32_t SdlSystem::MessageBoxA(Window, const char* text, const char* caption, ui
     std::fflush(options_.messages);
   }
   if (!video_ || !options_.messageBoxes) return 0;  // nobody could click it
+  if (TerminationRequested()) return 0;             // nor would anyone wait for it
   const uint32_t icon = type & 0xF0;
   const Uint32 flags = icon == MB_ICONERROR ? SDL_MESSAGEBOX_ERROR
                        : icon == MB_ICONEXCLAMATION ? SDL_MESSAGEBOX_WARNING
                                                     : SDL_MESSAGEBOX_INFORMATION;
   // The box must be seen: the cursor may have been hidden for the show.
   SDL_ShowCursor(SDL_ENABLE);
-  const int shown = SDL_ShowSimpleMessageBox(flags, title.c_str(), body.c_str(), nullptr);
+  int shown = -1;
+  {
+    MessageBoxWatch watch;
+    shown = SDL_ShowSimpleMessageBox(flags, title.c_str(), body.c_str(), nullptr);
+  }
   ApplyCursor();
   return shown == 0 ? IDOK : 0;
 }

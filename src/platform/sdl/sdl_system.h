@@ -1,7 +1,7 @@
 // The system port of the Linux program: SDL's millisecond clock, the cursor (its position
 // from the X server itself), the screen's
 // size, message boxes (SDL's own; on the error stream as well, and only there without a
-// display), an NT-type version (so no password provider is ever asked), the desktop's
+// display; a termination signal closes one that is up), an NT-type version (so no password provider is ever asked), the desktop's
 // screensaver held off while the full-screen show runs, and the resources compiled into
 // the program.
 // Depends on SDL2, sdl_gdi.h (bitmaps become DIBs of its memory GDI) and the embedded

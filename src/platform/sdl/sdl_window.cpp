@@ -359,7 +359,7 @@ bool SdlWindowSystem::ShowWindow(Window window, int32_t command) {
     record->minimized = true;
     if (record->mapped && !record->embedded() && sdl) SDL_MinimizeWindow(sdl);
     SendSize(*record, SIZE_MINIMIZED);
-    SetVisible(*record, false);
+    if (Record* still = Find(window)) SetVisible(*still, false);
     return wasVisible;
   }
   const bool wasMinimized = record->minimized;
@@ -640,21 +640,25 @@ void SdlWindowSystem::Translate(const SDL_Event& event) {
           record->needsPaint = true;
           SendSize(*record, SIZE_RESTORED);
           break;
-        case SDL_WINDOWEVENT_MINIMIZED:
+        case SDL_WINDOWEVENT_MINIMIZED: {
           if (record->minimized) break;
           record->minimized = true;
+          // The procedure may destroy the window, record and all: the handle is kept aside.
+          const Window handle = record->handle;
           SendSize(*record, SIZE_MINIMIZED);
-          if (Find(record->handle)) SetVisible(*record, false);
+          if (Record* still = Find(handle)) SetVisible(*still, false);
           break;
+        }
         case SDL_WINDOWEVENT_RESTORED:
         case SDL_WINDOWEVENT_MAXIMIZED:
         case SDL_WINDOWEVENT_SHOWN:
           if (!record->visible) break;
           if (record->minimized || !record->shownToListener) {
             record->minimized = false;
+            const Window handle = record->handle;
             SendSize(*record, event.window.event == SDL_WINDOWEVENT_MAXIMIZED ? SIZE_MAXIMIZED
                                                                                : SIZE_RESTORED);
-            if (Find(record->handle)) SetVisible(*record, !record->vanished());
+            if (Record* still = Find(handle)) SetVisible(*still, !still->vanished());
           }
           break;
         case SDL_WINDOWEVENT_HIDDEN:
@@ -702,10 +706,11 @@ void SdlWindowSystem::Translate(const SDL_Event& event) {
       Record* record = FindBySdlId(event.motion.windowID);
       if (!record || window || embedded) return;
       // The platform asks the window for its cursor before it reports the move.
-      Send(record->handle, WM_SETCURSOR, static_cast<uintptr_t>(record->handle),
+      const Window handle = record->handle;
+      Send(handle, WM_SETCURSOR, static_cast<uintptr_t>(handle),
            HTCLIENT | (static_cast<intptr_t>(WM_MOUSEMOVE) << 16));
-      if (Find(record->handle)) {
-        queue_.push_back(WindowEvent{record->handle, WM_MOUSEMOVE, 0,
+      if (Find(handle)) {
+        queue_.push_back(WindowEvent{handle, WM_MOUSEMOVE, 0,
                                      MakeLParam(static_cast<int16_t>(event.motion.x),
                                                 static_cast<int16_t>(event.motion.y))});
       }

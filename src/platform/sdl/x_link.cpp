@@ -3,6 +3,7 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xproto.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <set>
@@ -36,6 +37,18 @@ int OnXError(Display* display, XErrorEvent* event) {
   return 0;
 }
 
+// The X server is gone (killed, or the session ended): nothing can be shown any more. The
+// end is said in one line, whatever the mode (the toolkit's own handler says nothing), and
+// the process ends at once: the clean-up at exit would only talk to the dead connection
+// again. Settings are never pending here (each save is done when its key closes); files
+// still buffered (a trace) are written out.
+int OnXConnectionLost(Display* display) {
+  std::fprintf(stderr, "nightbloom: the connection to the X server %s was lost\n",
+               display ? DisplayString(display) : "");
+  std::fflush(nullptr);
+  _exit(1);
+}
+
 Display* D(void* display) { return static_cast<Display*>(display); }
 
 }  // namespace
@@ -45,7 +58,10 @@ struct XLink::Watched {
   ::Window child;
 };
 
-void InstallXErrorHandler() { XSetErrorHandler(OnXError); }
+void InstallXErrorHandler() {
+  XSetErrorHandler(OnXError);
+  XSetIOErrorHandler(OnXConnectionLost);
+}
 
 
 std::unique_ptr<XLink> XLink::Open() {

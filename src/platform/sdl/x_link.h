@@ -65,7 +65,8 @@ class XLink {
 // Installs an X error handler for the whole process: errors about windows and drawables
 // that no longer exist are counted silently (they come from windows that vanished under
 // the program); any other error is reported on the error stream once per kind, and never
-// ends the program. Call after SDL has set up its video.
+// ends the program. A lost connection to the server ends it with exit code 1 and one line
+// on the error stream. Call after SDL has set up its video, and again after GTK started.
 void InstallXErrorHandler();
 
 }  // namespace nb

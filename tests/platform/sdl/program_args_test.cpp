@@ -37,18 +37,33 @@ TEST(ProgramArgs, WindowsFormsGoToTheShellAsTheyAre) {
   EXPECT_EQ(Parse({"-l", "1234"}).commandLine, "-l 1234");
   EXPECT_EQ(Parse({"/p:1234"}).commandLine, "/p:1234");
   EXPECT_EQ(Parse({"/a", "99"}).commandLine, "/a 99");
-  // What the shell itself decides about: a bare /p and /p abc run the saver there.
-  EXPECT_EQ(Parse({"/p"}).commandLine, "/p");
-  EXPECT_EQ(Parse({"/p", "abc"}).commandLine, "/p abc");
+  EXPECT_EQ(Parse({"/p", "1234"}).previewWindow, 1234u);
+  EXPECT_EQ(Parse({"/p123"}).commandLine, "/p 123");
+}
+
+TEST(ProgramArgs, ThePreviewTakesOnlyAWindowNumber) {
+  // Where the shell would run the whole saver instead, a preview without a window to
+  // draw in is refused, as --window-id refuses one.
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"/p"}, {"/p", "abc"}, {"/p", "0"}, {"/p:"},
+                                             {"-l", "-5"}, {"/p", "0x"}, {"/p", "0x1g"},
+                                             {"/preview", "5"}, {"/p", "99999999999"}}) {
+    const nb::ProgramArgs parsed = Parse(args);
+    EXPECT_EQ(parsed.action, ProgramAction::Error) << args[0];
+    EXPECT_NE(parsed.error.find("X window number"), std::string::npos) << parsed.error;
+  }
+  // The number is its own word, or follows the letter, a colon or blanks; nothing after it.
+  EXPECT_EQ(Parse({"/p", "12", "34"}).action, ProgramAction::Error);
+  EXPECT_EQ(Parse({"/p:", "77"}).commandLine, "/p:77");
 }
 
 TEST(ProgramArgs, HexadecimalWindowNumbersBecomeDecimalForTheShell) {
   EXPECT_EQ(Parse({"/p", "0x1a00003"}).commandLine, "/p 27262979");
   EXPECT_EQ(Parse({"/p:0X1A"}).commandLine, "/p:26");
   EXPECT_EQ(Parse({"-p", "0x10"}).commandLine, "-p 16");
+  EXPECT_EQ(Parse({"/c:0x10"}).commandLine, "/c:16");
   // Not a number of either kind: left for the shell, which reads it its own way.
-  EXPECT_EQ(Parse({"/p", "0x"}).commandLine, "/p 0x");
-  EXPECT_EQ(Parse({"/p", "0x1g"}).commandLine, "/p 0x1g");
+  EXPECT_EQ(Parse({"/c", "0x1g"}).commandLine, "/c 0x1g");
 }
 
 TEST(ProgramArgs, LinuxFormsChooseTheRun) {

@@ -179,6 +179,56 @@ TEST_F(SdlSoundTest, TheSoundBankRunsOnItWithTheProgramsWaves) {
   EXPECT_FALSE(SdlSoundSystem::DeviceOpen());
 }
 
+TEST_F(SdlSoundTest, ADeviceThatGoesAwayLeavesSilenceUntilItCanBeOpenedAgain) {
+  ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_EVENTS), 0);
+  SdlSoundSystem quick(40);  // tries again 40 ms after the last try
+  Ref<DirectSound> sound;
+  ASSERT_EQ(quick.DirectSoundCreate(nullptr, sound.Put()), DS_OK);
+  const WAVEFORMATEX format = Mono16();
+  Ref<SoundBuffer> buffer;
+  ASSERT_EQ(sound->CreateSoundBuffer(Description(format, 88200), buffer.Put()), DS_OK);
+  ASSERT_EQ(buffer->Play(0, 0, 0), DS_OK);
+  ASSERT_EQ(Status(buffer.Get()), DSBSTATUS_PLAYING);
+
+  // SDL's audio thread reports the device gone (a sound server that ended).
+  SDL_Event removed{};
+  removed.type = SDL_AUDIODEVICEREMOVED;
+  removed.adevice.which = 2;
+  SDL_PushEvent(&removed);
+  EXPECT_EQ(Status(buffer.Get()), 0u) << "silent at once";
+  EXPECT_EQ(buffer->Play(0, 0, 0), DSERR_BUFFERLOST);
+  EXPECT_TRUE(SdlSoundSystem::DeviceOpen()) << "the program's device stays, waiting";
+
+  // None to be had for a while: every try fails, quietly.
+  setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+  for (int i = 0; i < 25; ++i) {
+    SDL_Delay(20);
+    ASSERT_EQ(buffer->Play(0, 0, 0), DSERR_BUFFERLOST);
+  }
+  // Back: played from the samples it had, converted for the device as it is now.
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  int32_t played = DSERR_BUFFERLOST;
+  for (int i = 0; i < 200 && played != DS_OK; ++i) {
+    SDL_Delay(20);
+    played = buffer->Play(0, 0, 0);
+  }
+  EXPECT_EQ(played, DS_OK);
+  EXPECT_EQ(Status(buffer.Get()), DSBSTATUS_PLAYING);
+  Ref<SoundBuffer> copy;
+  ASSERT_EQ(sound->DuplicateSoundBuffer(buffer.Get(), copy.Put()), DS_OK);
+  EXPECT_EQ(copy->Play(0, 0, 0), DS_OK);
+  EXPECT_EQ(Status(copy.Get()), DSBSTATUS_PLAYING);
+
+  // A capture device going away is none of the show's business.
+  removed.adevice.iscapture = 1;
+  SDL_PushEvent(&removed);
+  EXPECT_EQ(Status(buffer.Get()), DSBSTATUS_PLAYING);
+  copy.Reset();
+  buffer.Reset();
+  sound.Reset();
+  EXPECT_FALSE(SdlSoundSystem::DeviceOpen());
+}
+
 TEST_F(SdlSoundTest, WithoutAnAudioDeviceNothingOpens) {
   setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
   Ref<DirectSound> sound;

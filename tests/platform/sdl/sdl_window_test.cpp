@@ -285,6 +285,61 @@ TEST_F(SdlWindowTest, HiddenAndMinimizedWindowsCannotShowFrames) {
                              {saver, false}, {saver, true}, {saver, false}, {saver, true}}));
 }
 
+// A procedure that destroys its own window on the message it was asked to: the window
+// system must not touch the window's record after such a message (the sanitizer build
+// reports it if it does).
+SdlWindowSystem* destroyIn = nullptr;
+uint32_t destroyOn = 0;
+uintptr_t destroyOnSize = 0;
+intptr_t DestroyingProc(Window window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  if (destroyIn && message == destroyOn && (message != WM_SIZE || wParam == destroyOnSize)) {
+    destroyIn->DestroyWindow(window);
+    return 0;
+  }
+  return RecordingProc(window, message, wParam, lParam);
+}
+
+TEST_F(SdlWindowTest, AProcedureMayDestroyItsWindowOnAnyEvent) {
+  auto windows = Make(Presentation::FullScreen);
+  WNDCLASSA fragile{CS_HREDRAW | CS_VREDRAW, DestroyingProc, Instance{1}, 0,
+                    ClassBackground::None, "Fragile"};
+  ASSERT_NE(windows->RegisterClassA(fragile), 0);
+  destroyIn = windows.get();
+  struct Case {
+    uint32_t message;
+    uintptr_t size;
+  };
+  for (const Case& c : {Case{WM_SIZE, SIZE_MINIMIZED}, Case{WM_SIZE, SIZE_RESTORED},
+                        Case{WM_SETCURSOR, 0}}) {
+    SCOPED_TRACE(c.message);
+    destroyOn = 0;
+    const Window window = windows->CreateWindowExA(0, "Fragile", "", WS_POPUP, 0, 0, 0, 0,
+                                                   NoWindow, Instance{1});
+    windows->ShowWindow(window, SW_SHOWNORMAL);
+    windows->BeginExclusive(window, 0);
+    Drain(*windows);
+    const uint32_t id = SdlId(*windows, window);
+    if (c.size == SIZE_RESTORED) {
+      PushWindowEvent(id, SDL_WINDOWEVENT_MINIMIZED);
+      Drain(*windows);
+    }
+    destroyOn = c.message;
+    destroyOnSize = c.size;
+    if (c.message == WM_SETCURSOR) {
+      SDL_Event motion{};
+      motion.type = SDL_MOUSEMOTION;
+      motion.motion.windowID = id;
+      SDL_PushEvent(&motion);
+    } else {
+      PushWindowEvent(id, c.size == SIZE_MINIMIZED ? SDL_WINDOWEVENT_MINIMIZED
+                                                   : SDL_WINDOWEVENT_RESTORED);
+    }
+    for (const WindowEvent& e : Drain(*windows)) EXPECT_NE(e.hwnd, window);
+    EXPECT_FALSE(windows->IsWindow(window));
+  }
+  destroyIn = nullptr;
+}
+
 TEST_F(SdlWindowTest, TerminationArrivesAsTheEndingKey) {
   auto windows = Make(Presentation::Window);
   const Window saver = windows->CreateWindowExA(0, "Nightbloom", "", WS_POPUP, 0, 0, 0, 0,

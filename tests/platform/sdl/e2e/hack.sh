@@ -51,7 +51,7 @@ say "a show that cannot start"
 # Without EGL's vendor libraries there is no OpenGL to draw with.
 __EGL_VENDOR_LIBRARY_FILENAMES=/nonexistent/egl.json XSCREENSAVER_WINDOW=$host_window run broken --root
 wait_exit "$last_pid" 10
-check "it ends by itself, as a start-up failure does (exit $code)" test "$code" -eq 0
+check "it ends by itself with 1: nothing was shown (exit $code)" test "$code" -eq 1
 check "the reason is on the error stream" grep -q "Enumeration failed" "$WORK/broken.err"
 check "no X error on the way out" test -z "$(grep -i 'x error' "$WORK/broken.err")"
 check "no window was left on the screen" test "$("$PROBE" children root | wc -l)" -eq "$before"

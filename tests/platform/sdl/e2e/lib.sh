@@ -56,6 +56,7 @@ finish() {
 # when its last client leaves: a program started in that moment would find no server.
 start_xvfb() {  # WxH
   local file="$WORK/display" waited=0
+  : >"$file"  # a later server of the same test must not find the number of the one before
   Xvfb -displayfd 3 -screen 0 "${1}x24" -nolisten tcp -noreset 3>"$file" >"$WORK/xvfb.log" 2>&1 &
   xvfb_pid=$!
   while [ ! -s "$file" ] && [ $waited -lt 100 ]; do
