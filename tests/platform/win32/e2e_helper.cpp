@@ -11,6 +11,11 @@
 //   e2e_helper values NAME...
 //       prints "NAME TYPE SIZE" for each value of the saver's registry key ("missing" when
 //       there is none).
+//   e2e_helper foreground TITLE WIDTH HEIGHT SECONDS
+//       waits (at most SECONDS) until the active window is a visible, not minimized
+//       window titled TITLE of WIDTH x HEIGHT pixels, the state in which it takes input;
+//       prints what was active at the end as "TITLE WxH shown|minimized|hidden" and exits
+//       0 when it was that window, 1 otherwise.
 #include <windows.h>
 
 #include <cstdio>
@@ -128,11 +133,48 @@ int Values(int argc, char** argv) {
 
 }  // namespace
 
+std::string ActiveWindow(bool* ready, const char* title, long width, long height) {
+  HWND active = GetForegroundWindow();
+  if (!active) {
+    *ready = false;
+    return "none";
+  }
+  char text[128] = {};
+  GetWindowTextA(active, text, sizeof text);
+  RECT rect{};
+  GetWindowRect(active, &rect);
+  const bool shown = IsWindowVisible(active) && !IsIconic(active);
+  *ready = shown && std::string(text) == title && rect.right - rect.left == width &&
+           rect.bottom - rect.top == height;
+  return std::string(text) + " " + std::to_string(rect.right - rect.left) + "x" +
+         std::to_string(rect.bottom - rect.top) + " " +
+         (IsIconic(active) ? "minimized" : IsWindowVisible(active) ? "shown" : "hidden");
+}
+
+int Foreground(int argc, char** argv) {
+  if (argc < 6) return 2;
+  const long width = std::atol(argv[3]);
+  const long height = std::atol(argv[4]);
+  const DWORD limit = static_cast<DWORD>(std::atof(argv[5]) * 1000);
+  const DWORD start = GetTickCount();
+  bool ready = false;
+  std::string state = ActiveWindow(&ready, argv[2], width, height);
+  while (!ready && GetTickCount() - start < limit) {
+    Sleep(50);
+    state = ActiveWindow(&ready, argv[2], width, height);
+  }
+  std::printf("%s\n", state.c_str());
+  return ready ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
   const std::string command = argc > 1 ? argv[1] : "";
   if (command == "host") return Host(argc, argv);
   if (command == "mode") return Mode();
   if (command == "values") return Values(argc, argv);
-  std::fprintf(stderr, "usage: e2e_helper host X Y W H MS SAVER | mode | values NAME...\n");
+  if (command == "foreground") return Foreground(argc, argv);
+  std::fprintf(stderr,
+               "usage: e2e_helper host X Y W H MS SAVER | mode | values NAME... |"
+               " foreground TITLE W H SECONDS\n");
   return 2;
 }

@@ -161,6 +161,32 @@ wait_window() {
 
 check() { python3 "$e2e_dir/check.py" "$@"; }
 
+# Starts check.py's timeline sampler in the background (arguments as its own); sets
+# timeline_pid. stop_timeline waits for it to end by itself, or ends it with "now".
+start_timeline() {
+  python3 "$e2e_dir/check.py" timeline "$@" &
+  timeline_pid=$!
+  started+=("$timeline_pid")
+}
+stop_timeline() {
+  [ "${1:-}" = now ] && kill "$timeline_pid" 2>/dev/null
+  wait "$timeline_pid" 2>/dev/null
+  local kept=() pid
+  for pid in "${started[@]}"; do [ "$pid" = "$timeline_pid" ] || kept+=("$pid"); done
+  started=("${kept[@]}")
+}
+
+# Waits at most $4 seconds until the program's window titled $1 is on the X display and is
+# the active window, shown, not minimized and $2 x $3 pixels: the state in which it takes
+# input. Says what was active otherwise.
+wait_active() {
+  local state
+  state=$(run_windows $(($4 + 20)) "$NB_HELPER" foreground "$1" "$2" "$3" "$4")
+  if [ $? -eq 0 ] && program_window_shown "$1"; then return 0; fi
+  note "active window: ${state:-none}"
+  return 1
+}
+
 registry_values() { run_windows 20 "$NB_HELPER" values "$@"; }
 
 # True when the saver's registry value $1 has the type $2 (1 REG_SZ, 4 REG_DWORD) and is $3
