@@ -3,6 +3,9 @@
 (read through ImageMagick as PPM) and samples of the audio that Wine played into a file.
 
   check.py coloured PNG X Y W H             pixels of the area that are coloured and lit
+  check.py red PNG X Y W H                  pixels of the area that are clearly red
+  check.py share PNG X Y W H RRGGBB TOL     share of the area's pixels within TOL of the
+                                            colour RRGGBB, per channel
   check.py differ A.png B.png X Y W H       pixels of the area that differ between A and B
   check.py same-as PNG X Y W H PICTURE TOL  compares the area with PICTURE scaled to W x H
                                             (nearest pixel); prints the share of pixels
@@ -67,6 +70,21 @@ def coloured(args):
         if high >= 60 and high - low >= 40:
             count += 1
     print(count)
+
+
+def red(args):
+    _, _, pixels = read_ppm(args[0], geometry(args[1:5]))
+    print(sum(1 for i in range(0, len(pixels), 3)
+              if pixels[i] >= 128 and 2 * max(pixels[i + 1], pixels[i + 2]) <= pixels[i]))
+
+
+def share(args):
+    _, _, pixels = read_ppm(args[0], geometry(args[1:5]))
+    colour = bytes.fromhex(args[5])
+    tolerance = int(args[6])
+    near = sum(1 for i in range(0, len(pixels), 3)
+               if max(abs(pixels[i + c] - colour[c]) for c in range(3)) <= tolerance)
+    print("%.4f" % (near / max(1, len(pixels) // 3)))
 
 
 def differ(args):
@@ -251,7 +269,7 @@ def audio(args):
 
 
 if __name__ == "__main__":
-    commands = {"coloured": coloured, "differ": differ, "same-as": same_as, "timeline": timeline,
+    commands = {"coloured": coloured, "red": red, "share": share, "differ": differ, "same-as": same_as, "timeline": timeline,
                 "send-at": send_at, "taken": taken, "audio": audio}
     if len(sys.argv) < 2 or sys.argv[1] not in commands:
         print(__doc__)
