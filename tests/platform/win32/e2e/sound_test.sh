@@ -35,8 +35,9 @@ start_timeline "$trace" "$audio" 350 90 "$timeline"
 wait_ticks "$trace" 2 30 || fail "the saver did not start its loop (see $NB_WORK/saver.log)"
 stop_timeline
 running "$saver_pid" || fail "the saver ended by itself"
+wait_active Nightbloom 640 480 10 || fail "the saver is not the active full-size window"
 xdotool key space
-wait_exit "$saver_pid" 5 || fail "the saver did not end on a key"
+wait_exit "$saver_pid" 10 || fail "the saver did not end on a key"
 [ -s "$audio" ] || fail "no audio was written"
 note "$(grep -c '^sound ' "$trace") sound events in $(last_tick "$trace") ticks"
 check audio "$audio" 44100 2 "$timeline" "$trace" | sed 's/^/  /'
@@ -48,8 +49,9 @@ NIGHTBLOOM_WINE_AUDIO=system ALSA_CONFIG_PATH="$NB_WORK/alsa-none.conf" WINEDLLO
   NIGHTBLOOM_SEED=42 NIGHTBLOOM_TRACE=$(winpath "$trace") start_saver /s
 wait_ticks "$trace" 150 40 || fail "the saver without an audio device did not run its show"
 program_window_shown Nightbloom && [ "$(desktop_size)" != 640x480 ] && fail "a message box came up"
+wait_active Nightbloom 640 480 10 || fail "the silent saver is not the active full-size window"
 xdotool key space
-wait_exit "$saver_pid" 5 || fail "the silent saver did not end on a key"
+wait_exit "$saver_pid" 10 || fail "the silent saver did not end on a key"
 sounds=$(grep -c '^sound ' "$trace")
 [ "$sounds" -gt 0 ] || fail "the show raised no sound events"
 note "ran $(last_tick "$trace") ticks silently; the show raised $sounds sound events"
