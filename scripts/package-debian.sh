@@ -33,7 +33,7 @@ fi
 cmake -S . -B build/package-tree -DCMAKE_BUILD_TYPE=Release -DNIGHTBLOOM_TESTS=OFF \
       -DNIGHTBLOOM_BENCH=OFF -DNIGHTBLOOM_WINDOWS_SCR="$scr" >/dev/null
 cmake --build build/package-tree -j "$jobs"
-rm -rf build/package
+rm -rf build/package/_CPack_Packages build/package/*.deb
 (cd build/package-tree && cpack -G DEB -B "$root/build/package")
 deb=$(ls build/package/*.deb)
 echo "package: $deb"

@@ -6,8 +6,9 @@
 #   (default)   that, and what the tests add: GoogleTest and Google Benchmark, the mingw-w64
 #               cross compilers, Wine with Mesa for DirectDraw/Direct3D under it, xdotool and
 #               openbox for the desktop tests, the font the dialogs are laid out in,
-#               XScreenSaver, what the package's test uses (lintian among them), clang 14 with the libFuzzer and
-#               sanitizer runtimes; then a private Wine prefix.
+#               XScreenSaver, what the packages' tests use (lintian, NSIS, icoutils among them), clang 14 with the libFuzzer and
+#               sanitizer runtimes, sway with swayidle, grim and wtype for the tests on Wayland;
+#               then a private Wine prefix.
 # Wine's 32-bit half (and the i386 architecture it comes from) is installed only where this
 # machine runs 32-bit programs (scripts/runs-32bit.sh); elsewhere the prefix is prepared with
 # 64-bit Wine alone. Safe to run again: it installs only what is missing, updates the
@@ -28,6 +29,9 @@ esac
 program_packages=(
   build-essential cmake pkg-config
   libsdl2-dev libsdl2-mixer-dev libgtk-3-dev libpng-dev
+  # SDL2_mixer's headers pull in JACK's; left to choose, apt takes the older JACK, which 32-bit
+  # Wine's sound plugins conflict with, and a later install of one removes the other.
+  libjack-jackd2-dev
   libegl-dev libgl1-mesa-dev libegl-mesa0 libgl1-mesa-dri
   xvfb xauth x11-utils imagemagick
 )
@@ -38,10 +42,13 @@ test_packages=(
   wine wine64
   libgles-dev x11-xserver-utils xdotool openbox fonts-liberation
   xscreensaver dpkg-dev file groff-base libxml2-utils desktop-file-utils libxdamage-dev lintian
+  nsis icoutils unzip
   clang-14 libclang-rt-14-dev llvm-14
+  sway swayidle grim wtype
 )
 # Wine's 32-bit loader, and 32-bit Mesa so that DirectDraw/Direct3D work under it.
-wine32_packages=(wine32:i386 libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386)
+# Its ALSA plugins too: the system's ALSA settings name them for every architecture.
+wine32_packages=(wine32:i386 libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386 libasound2-plugins:i386)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then
@@ -105,7 +112,8 @@ tools=(cmake g++ Xvfb xdpyinfo import convert)
 if [ $program_only -eq 0 ]; then
   tools+=(ctest i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix i686-w64-mingw32-windres
           x86_64-w64-mingw32-windres wineserver xdotool openbox flock xrandr cpack dpkg-shlibdeps
-          xscreensaver xscreensaver-command xscreensaver-settings setpriv unshare clang++-14)
+          xscreensaver xscreensaver-command xscreensaver-settings setpriv unshare clang++-14
+          makensis wrestool icotool unzip)
 fi
 for tool in "${tools[@]}"; do
   command -v "$tool" >/dev/null 2>&1 || { echo "setup: '$tool' is still missing" >&2; exit 1; }

@@ -89,9 +89,16 @@ int32_t FillVoice(SoundBuffer* buffer, const uint8_t* data, uint32_t size);
 // missing, memory runs out or any voice cannot be made (nothing is left referenced).
 SoundObjectPtr CreateSoundObject(DirectSound& device, System& system, uint32_t id,
                                  int32_t voices);
+// The same for a wave already found; the object points into the wave's bytes, which must
+// outlive it.
+SoundObjectPtr CreateSoundObject(DirectSound& device, const WaveView& wave, int32_t voices);
 
 // Releases the object's voices and frees it; a null object is ignored.
 void DestroySoundObject(SoundObjectPtr& object);
+
+// Plays object once on the voice GetFreeVoice gives, if any (what SoundPlay does for an
+// id once sound has started).
+void PlaySoundObject(SoundObject* object);
 
 // The voice for the next play of object, or null. Moves to the next voice only when the
 // current one plays, and stops that one if it plays too; restores and refills a lost

@@ -89,6 +89,13 @@ SoundObjectPtr CreateSoundObject(DirectSound& device, System& system, uint32_t i
     if (Failed(FindWave(system, id, &wave))) {
         return nullptr;
     }
+    return CreateSoundObject(device, wave, voices);
+}
+
+SoundObjectPtr CreateSoundObject(DirectSound& device, const WaveView& wave, int32_t voices) {
+    if (wave.format == nullptr || wave.data == nullptr) {
+        return nullptr;
+    }
     const int32_t count = std::max(voices, 1);
     SoundObjectPtr object(new (std::nothrow) SoundObject);
     if (!object) {
@@ -187,14 +194,18 @@ void SoundInit(SoundSystem& sound, System& system, Window window) {
     soundBank.soundReady = true;
 }
 
+void PlaySoundObject(SoundObject* object) {
+    SoundBuffer* voice = GetFreeVoice(object);
+    if (voice != nullptr) {
+        voice->Play(0, 0, 0);
+    }
+}
+
 void SoundPlay(int32_t id) {
     if (!soundBank.soundReady || id < 0 || id >= soundCount) {
         return;
     }
-    SoundBuffer* voice = GetFreeVoice(soundBank.objects[id].get());
-    if (voice != nullptr) {
-        voice->Play(0, 0, 0);
-    }
+    PlaySoundObject(soundBank.objects[id].get());
 }
 
 void SoundShutdown() {

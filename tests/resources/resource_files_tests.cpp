@@ -275,8 +275,9 @@ TEST(Waves, HeadersSizesAndLevels) {
             sum += s;
             energy += static_cast<double>(s) * s;
         }
-        EXPECT_LT(peak, 29491) << "peak must stay below 90% of full scale";
-        EXPECT_GT(peak, 16384) << "a sound should be heard";
+        // Many voices sum in the mixer: each wave keeps well below full scale.
+        EXPECT_LT(peak, 9830) << "peak must stay below 30% of full scale";
+        EXPECT_GT(peak, 3277) << "a sound should be heard";
         EXPECT_LT(std::abs(sum / count), 100.0) << "DC offset";
         EXPECT_GT(energy / count, 500.0 * 500.0) << "RMS far too low: silent or a lone spike";
         // No click when a voice starts or ends.

@@ -233,9 +233,10 @@ std::vector<uint8_t> EncodeIco(const std::vector<IconImage>& images) {
     return out;
 }
 
-std::vector<uint8_t> EncodeWav(const std::vector<int16_t>& samples, uint32_t sampleRate) {
+std::vector<uint8_t> EncodeWav(const std::vector<int16_t>& samples, uint32_t sampleRate,
+                               uint16_t channels) {
     const uint32_t dataBytes = static_cast<uint32_t>(samples.size()) * 2u;
-    // RIFF chunks are padded to an even size; sixteen-bit mono never needs it, but
+    // RIFF chunks are padded to an even size; sixteen-bit samples never need it, but
     // the size field stays honest should the sample format ever change.
     const uint32_t padded = dataBytes + (dataBytes & 1u);
     std::vector<uint8_t> out;
@@ -246,10 +247,10 @@ std::vector<uint8_t> EncodeWav(const std::vector<int16_t>& samples, uint32_t sam
     PutTag(out, "fmt ");
     Put32(out, 16);
     Put16(out, 1);  // PCM
-    Put16(out, 1);  // mono
+    Put16(out, channels);
     Put32(out, sampleRate);
-    Put32(out, sampleRate * 2);
-    Put16(out, 2);
+    Put32(out, sampleRate * 2u * channels);
+    Put16(out, static_cast<uint16_t>(2u * channels));
     Put16(out, 16);
     PutTag(out, "data");
     Put32(out, dataBytes);

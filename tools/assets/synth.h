@@ -76,6 +76,8 @@ std::vector<uint8_t> EncodeIco(const std::vector<IconImage>& images);
 // An 8-bit RGBA PNG of the icon for desktops that take image files; stored (uncompressed)
 // deflate blocks, so that the encoder needs no compression library.
 std::vector<uint8_t> EncodePng(const IconImage& image);
-std::vector<uint8_t> EncodeWav(const std::vector<int16_t>& samples, uint32_t sampleRate);
+// A 16-bit PCM wave file; samples interleaved when there are two channels.
+std::vector<uint8_t> EncodeWav(const std::vector<int16_t>& samples, uint32_t sampleRate,
+                               uint16_t channels = 1);
 
 }  // namespace nb::assets

@@ -1,5 +1,5 @@
 // The six sound effects, synthesized from fixed-seed noise and sine partials,
-// filtered and enveloped, then scaled to a common peak and faded at both ends.
+// filtered and enveloped, then scaled to their peak level and faded at both ends.
 // 22050 Hz, mono, 16-bit. Depends on synth.h only; all arithmetic is double
 // with +, -, *, / and the generator's own sine, so the samples are the same on
 // every machine.
@@ -9,7 +9,14 @@ namespace nb::assets {
 namespace {
 
 constexpr double rate = 22050.0;
-constexpr double peakFraction = 0.85;
+// Peak levels, as shares of full scale. The saver sums up to ten voices of each wave with
+// nothing to soften them, and sounds raised in the same tick start on the same sample, so
+// two bursts add up to twice a wave's peak and a busy sky to more: at 0.28 the busiest
+// shows keep about 2 dB of headroom and still average near -21 dBFS. The launch whistle is
+// a nearly pure tone, far louder for its peak than the bangs and hisses, and sits lower so
+// that launches do not cover the bursts.
+constexpr double peakLevel = 0.28;
+constexpr double whistlePeakLevel = 0.17;
 
 // Chamberlin state-variable filter, run twice per sample: a single pass turns
 // unstable for cutoffs above about a sixth of the sample rate. `damping` is 1/Q.
@@ -89,8 +96,9 @@ void AddCrackle(std::vector<double>& out, Rng& rng, double from, double to, int 
     }
 }
 
-// Removes any DC, scales to the common peak, and ramps both ends from silence.
-std::vector<int16_t> Finish(std::vector<double>& signal, double fadeIn, double fadeOut) {
+// Removes any DC, scales to the peak level, and ramps both ends from silence.
+std::vector<int16_t> Finish(std::vector<double>& signal, double fadeIn, double fadeOut,
+                            double peakFraction = peakLevel) {
     double prevIn = 0.0, prevOut = 0.0;
     for (double& s : signal) {
         const double y = s - prevIn + 0.995 * prevOut;
@@ -160,7 +168,7 @@ std::vector<int16_t> WhistlingLaunch(size_t length) {
         s[i] += 0.55 * SmoothStep(0.0, 0.02, t) * (0.25 + hissEnv) * hiss.band;
         hissEnv *= hissStep;
     }
-    return Finish(s, 0.004, 0.15);
+    return Finish(s, 0.004, 0.15, whistlePeakLevel);
 }
 
 std::vector<int16_t> CascadeFlash(size_t length) {

@@ -20,6 +20,10 @@
 
 namespace nb {
 
+// The names of the driver's two devices, as the saved device choice holds them.
+inline constexpr const char* glSoftwareDeviceName = "RGB Emulation";
+inline constexpr const char* glHardwareDeviceName = "Direct3D HAL";
+
 struct GlDisplayMode {
   uint32_t width;
   uint32_t height;

@@ -450,10 +450,10 @@ int32_t GlDraw::EnumDevices(D3DENUMDEVICESCALLBACK callback, void* context) {
     const char* name;
   };
   std::vector<Entry> entries = {
-      {IID_IDirect3DRGBDevice, "Software rasterizer over OpenGL", "RGB Emulation"}};
+      {IID_IDirect3DRGBDevice, "Software rasterizer over OpenGL", glSoftwareDeviceName}};
   if (options_.hardwareDevice) {
     entries.push_back({IID_IDirect3DHALDevice, "Hardware acceleration over OpenGL",
-                       "Direct3D HAL"});
+                       glHardwareDeviceName});
   }
   for (const Entry& entry : entries) {
     D3DDEVICEDESC hardware;

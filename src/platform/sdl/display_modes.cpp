@@ -14,8 +14,19 @@ bool Usable(ScreenSize s) {
 
 }  // namespace
 
+ScreenSize PixelSize(ScreenSize desktop, const std::vector<ScreenSize>& reported,
+                     bool logicalDesktop) {
+  if (!logicalDesktop) return desktop;
+  ScreenSize largest = desktop;
+  for (const ScreenSize& s : reported) {
+    if (s.width >= largest.width && s.height >= largest.height && Usable(s)) largest = s;
+  }
+  return largest;
+}
+
 std::vector<GlDisplayMode> DisplayModeList(ScreenSize desktop,
-                                           const std::vector<ScreenSize>& reported) {
+                                           const std::vector<ScreenSize>& reported,
+                                           GlDisplayMode extra) {
   std::vector<ScreenSize> sizes;
   auto add = [&sizes](ScreenSize s) {
     if (!Usable(s)) return;
@@ -39,6 +50,15 @@ std::vector<GlDisplayMode> DisplayModeList(ScreenSize desktop,
     // when it is also the 640 x 480 every screen has.
     if (!isDesktop || is640) modes.push_back({s.width, s.height, 16});
     modes.push_back({s.width, s.height, 32});
+  }
+  const auto same = [&extra](const GlDisplayMode& m) {
+    return m.width == extra.width && m.height == extra.height &&
+           m.bitsPerPixel == extra.bitsPerPixel;
+  };
+  if (Usable(ScreenSize{extra.width, extra.height}) && std::none_of(modes.begin(), modes.end(), same)) {
+    const uint64_t area = uint64_t{extra.width} * extra.height;
+    const auto larger = [area](const GlDisplayMode& m) { return uint64_t{m.width} * m.height >= area; };
+    modes.insert(std::partition_point(modes.begin(), modes.end(), larger), extra);
   }
   return modes;
 }

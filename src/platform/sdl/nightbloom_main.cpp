@@ -2,10 +2,15 @@
 // platform together and runs the shell on it.
 // Depends on the shell and src/platform/sdl. The exit code is the shell's, 2 for a bad
 // command line or environment switch.
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
+#include <memory>
 #include <string>
 
+#include "platform/sdl/monitor_shows.h"
 #include "platform/sdl/program_args.h"
 #include "platform/sdl/sdl_platform.h"
 #include "platform/sdl/termination.h"
@@ -35,6 +40,35 @@ bool ReadFlag(const char* name, int32_t fallback, int32_t* out) {
   }
   *out = value == "1" ? 1 : 0;
   return true;
+}
+
+const char* LevelName(uint32_t level) {
+  return level == 0 ? "low" : level == 1 ? "medium" : "high";
+}
+
+// What the extra shows of --monitors each are started with: this program, the run's own
+// levels and --fps, no sound, and the chosen monitor's seed (taken from the clock now when
+// none is given, so that the others' can derive from it).
+ExtraShowPlan MonitorPlan(const ProgramArgs& args, RunSwitches* switches) {
+  ExtraShowPlan plan;
+  char path[4096];
+  const ssize_t length = readlink("/proc/self/exe", path, sizeof(path) - 1);
+  plan.program = length > 0 ? std::string(path, static_cast<size_t>(length)) : "nightbloom";
+  if (args.particleLevel) {
+    plan.arguments.insert(plan.arguments.end(), {"--particles", LevelName(*args.particleLevel)});
+  }
+  if (args.smokeLevel) {
+    plan.arguments.insert(plan.arguments.end(), {"--smoke", LevelName(*args.smokeLevel)});
+  }
+  // One sky is heard: the others' launches and bursts would only pile up over it.
+  plan.arguments.push_back("--no-sound");
+  if (args.showFps) plan.arguments.push_back("--fps");
+  if (!switches->haveSeed) {
+    switches->haveSeed = true;
+    switches->seed = static_cast<uint32_t>(std::time(nullptr));
+  }
+  plan.seed = switches->seed;
+  return plan;
 }
 
 }  // namespace
@@ -81,8 +115,11 @@ int main(int argc, char** argv) {
     }
   }
 
+  const RunMode runMode = ParseCommandLine(args.commandLine.c_str()).mode;
   SdlPlatformOptions options;
   options.windows.presentation = args.presentation;
+  options.needsX = args.presentation == Presentation::Embedded || runMode == RunMode::Preview;
+  options.extraShow = args.extraShow;
   options.pacing = pacing != 0;
   options.hardwareDevice = hardware;
   options.showFps = args.showFps;
@@ -93,9 +130,24 @@ int main(int argc, char** argv) {
 
   InstallTerminationHandlers();
   SdlPlatform platform(options);
+  const char* compositor = std::getenv("WAYLAND_DISPLAY");
+  if (options.needsX && !platform.video() && compositor && *compositor) {
+    const char* what = runMode == RunMode::Preview ? "the preview (/p)"
+                       : args.embedInRoot          ? "--root"
+                                                   : "--window-id";
+    std::fprintf(stderr, "nightbloom: %s draws into an X window, and this Wayland session has "
+                 "no X display (%s)\n", what, platform.videoError().c_str());
+    return 2;
+  }
   if (!platform.video()) {
     std::fprintf(stderr, "nightbloom: no display to show anything on (%s)\n",
                  platform.videoError().c_str());
+  }
+  if (platform.video() && args.presentation == Presentation::FullScreen &&
+      runMode == RunMode::Saver && !args.extraShow &&
+      (args.monitorsEach ? *args.monitorsEach
+                         : StoredMonitorsEach(platform.ports().registry, settingsKey, stderr))) {
+    platform.windows().SetExtraShows(std::make_unique<MonitorShows>(MonitorPlan(args, &switches)));
   }
   if (args.presentation == Presentation::Embedded && platform.video()) {
     uint64_t host = args.embedWindow;
@@ -118,10 +170,14 @@ int main(int argc, char** argv) {
     const double seconds =
         static_cast<double>(pacer.lastFrameAt() - pacer.firstFrameAt()) / 1e6;
     const uint64_t frames = pacer.framesShown();
-    std::fprintf(stderr, "nightbloom: %llu frames in %.2f s: %.1f frames per second\n",
+    // The extra shows of --monitors each say which display their figures are of.
+    const std::string who = args.extraShow ? "nightbloom (display " +
+                                                 std::to_string(args.extraShow->display + 1) + ")"
+                                           : "nightbloom";
+    std::fprintf(stderr, "%s: %llu frames in %.2f s: %.1f frames per second\n", who.c_str(),
                  static_cast<unsigned long long>(frames), seconds,
                  frames > 1 && seconds > 0 ? static_cast<double>(frames - 1) / seconds : 0.0);
-    std::fputs("nightbloom: frames in each second:", stderr);
+    std::fprintf(stderr, "%s: frames in each second:", who.c_str());
     for (uint32_t count : pacer.framesEachSecond()) std::fprintf(stderr, " %u", count);
     std::fputc('\n', stderr);
   }

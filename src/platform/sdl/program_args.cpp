@@ -72,7 +72,51 @@ std::string Printable(const std::string& text) {
   return out;
 }
 
+// A whole decimal number first..last, digits only.
+bool ParseBounded(const std::string& text, uint32_t first, uint32_t last, uint32_t* out) {
+  if (text.empty() || text.size() > 5) return false;
+  uint32_t value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + static_cast<uint32_t>(c - '0');
+  }
+  if (value < first || value > last) return false;
+  *out = value;
+  return true;
+}
+
 }  // namespace
+
+bool ParseExtraShow(const std::string& text, ExtraShow* out) {
+  const size_t colon1 = text.find(':');
+  const size_t colon2 = colon1 == std::string::npos ? colon1 : text.find(':', colon1 + 1);
+  if (colon2 == std::string::npos) return false;
+  const std::string mode = text.substr(colon1 + 1, colon2 - colon1 - 1);
+  const std::string device = text.substr(colon2 + 1);
+  const size_t x1 = mode.find('x');
+  const size_t x2 = x1 == std::string::npos ? x1 : mode.find('x', x1 + 1);
+  if (x2 == std::string::npos) return false;
+  ExtraShow show;
+  uint32_t display = 0;
+  if (!ParseBounded(text.substr(0, colon1), 0, 63, &display) ||
+      !ParseBounded(mode.substr(0, x1), 1, 8192, &show.width) ||
+      !ParseBounded(mode.substr(x1 + 1, x2 - x1 - 1), 1, 8192, &show.height) ||
+      !ParseBounded(mode.substr(x2 + 1), 16, 32, &show.bitsPerPixel) ||
+      (show.bitsPerPixel != 16 && show.bitsPerPixel != 32)) {
+    return false;
+  }
+  if (device != "software" && device != "hardware") return false;
+  show.display = static_cast<int32_t>(display);
+  show.hardware = device == "hardware";
+  *out = show;
+  return true;
+}
+
+std::string FormatExtraShow(const ExtraShow& show) {
+  return std::to_string(show.display) + ":" + std::to_string(show.width) + "x" +
+         std::to_string(show.height) + "x" + std::to_string(show.bitsPerPixel) + ":" +
+         (show.hardware ? "hardware" : "software");
+}
 
 bool ParseWindowNumber(const std::string& text, uint64_t* out) {
   size_t i = 0;
@@ -184,6 +228,28 @@ ProgramArgs ParseProgramArgs(const std::vector<std::string>& args) {
       }
       result.commandLine = name == "--fullscreen" ? "/s" : "/c";
       result.presentation = Presentation::FullScreen;
+    } else if (name == "--extra-show") {
+      std::string text;
+      ExtraShow show;
+      if (!needValue(&text)) return fail(name + " needs DISPLAY:WIDTHxHEIGHTxBITS:DEVICE");
+      if (!ParseExtraShow(text, &show)) {
+        return fail("'" + text + "' is not a show for " + name +
+                    " (DISPLAY:WIDTHxHEIGHTxBITS:software|hardware)");
+      }
+      if (!runMode(arg)) {
+        return fail(arg + " cannot be combined with " + (mode.empty() ? placement : mode));
+      }
+      result.commandLine = "/s";
+      result.presentation = Presentation::FullScreen;
+      result.extraShow = show;
+    } else if (name == "--monitors") {
+      std::string text;
+      if (!needValue(&text)) return fail(name + " needs one or each");
+      const std::string choice = Lower(text);
+      if (choice != "one" && choice != "each") {
+        return fail("'" + text + "' is not a choice for " + name + " (one or each)");
+      }
+      result.monitorsEach = choice == "each";
     } else if (name == "--window-id") {
       std::string text;
       if (!needValue(&text)) return fail(name + " needs an X window number");
@@ -234,6 +300,14 @@ ProgramArgs ParseProgramArgs(const std::vector<std::string>& args) {
       return fail("unknown option '" + arg + "'");
     }
   }
+  if (result.monitorsEach && (inRoot || inWindowId)) {
+    return fail(std::string("--monitors cannot be combined with ") +
+                (inWindowId ? "--window-id" : "--root") +
+                ": XScreenSaver runs one hack on each screen itself");
+  }
+  if (result.monitorsEach && result.extraShow) {
+    return fail("--monitors cannot be combined with --extra-show");
+  }
   if (mode.empty()) {
     result.commandLine = "/s";
     result.presentation = Presentation::Window;
@@ -276,6 +350,8 @@ std::string UsageText() {
          "  --smoke LEVEL           amount of smoke for this run: low, medium or high\n"
          "  --sound, --no-sound     sound on or off for this run\n"
          "  --fps                   frames per second and CPU share in a corner\n"
+         "  --monitors one|each     full screen on the chosen monitor, the others black (one),\n"
+         "                          or a show on every monitor (each), for this run\n"
          "  --help                  this text\n"
          "  --version               the version\n"
          "\n"
@@ -286,6 +362,7 @@ std::string UsageText() {
          "Environment: NIGHTBLOOM_SEED=S replays the show of seed S; NIGHTBLOOM_TRACE=FILE\n"
          "writes its trace; NIGHTBLOOM_PACING=0 draws frames as fast as they come;\n"
          "NIGHTBLOOM_HARDWARE_DEVICE=1 offers the hardware device even on a software renderer.\n"
+         "--extra-show D:WxHxB:DEVICE is how --monitors each starts its other monitors' shows.\n"
          "Settings are kept in $XDG_CONFIG_HOME/nightbloom/registry.ini.\n";
 }
 

@@ -3,9 +3,10 @@
 // into decimal, the way the shell reads it), and the Linux forms, each with one dash or
 // two: nothing (the show in an ordinary window), --fullscreen, --settings, --window-id ID,
 // --root, the overrides --particles / --smoke low|medium|high and --sound / --no-sound,
-// --fps / --no-fps, --help and --version. XScreenSaver's common hack options are taken
-// as it passes them: --window (a window of its own, the default), and --install, --visual
-// V and --mono, which mean nothing here and are ignored.
+// --fps / --no-fps, --monitors one|each, --help and --version. XScreenSaver's common hack
+// options are taken as it passes them: --window (a window of its own, the default), and
+// --install, --visual V and --mono, which mean nothing here and are ignored. The saver of
+// --monitors each starts its other monitors' shows with --extra-show (monitor_shows.h).
 // Depends on the standard library only: no platform header, no I/O. A fuzz target reads
 // arbitrary argument vectors through ParseProgramArgs.
 #pragma once
@@ -30,6 +31,16 @@ enum class Presentation {
   Embedded,    // inside an existing X window (embedWindow, or the root / XSCREENSAVER_WINDOW)
 };
 
+// One of the extra shows of --monitors each: the saver on SDL display `display` (from 0)
+// in the given mode, on the hardware device or the software one.
+struct ExtraShow {
+  int32_t display = 0;
+  uint32_t width = 0;
+  uint32_t height = 0;
+  uint32_t bitsPerPixel = 32;
+  bool hardware = false;
+};
+
 struct ProgramArgs {
   ProgramAction action = ProgramAction::Run;
   std::string error;          // for ProgramAction::Error: one line, without the program name
@@ -42,6 +53,9 @@ struct ProgramArgs {
   std::optional<uint32_t> particleLevel;
   std::optional<uint32_t> smokeLevel;
   bool showFps = false;       // frames per second and CPU share in a corner of the picture
+  // --monitors for this run: true each, false one; unset: the stored choice.
+  std::optional<bool> monitorsEach;
+  std::optional<ExtraShow> extraShow;  // --extra-show (a FullScreen saver)
 };
 
 // Reads argv[1..argc-1]. Never fails other than by returning ProgramAction::Error.
@@ -58,6 +72,11 @@ bool ParseWindowNumber(const std::string& text, uint64_t* out);
 // number: drawing over the whole screen instead would hide the daemon's own windows.
 bool ResolveRootTarget(const char* xscreensaverWindow, uint64_t rootWindow, uint64_t* out,
                        std::string* error);
+
+// --extra-show's value, DISPLAY:WIDTHxHEIGHTxBITS:software|hardware (display from 0,
+// sizes 1..8192, bits 16 or 32), and back. False for anything else.
+bool ParseExtraShow(const std::string& text, ExtraShow* out);
+std::string FormatExtraShow(const ExtraShow& show);
 
 // The text of --help (several lines, ending in a line feed).
 std::string UsageText();

@@ -22,7 +22,10 @@ void SetCoreProfile() {
   SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
 }
 
-std::vector<GlDisplayMode> ModesOf(int32_t display, GlDisplayMode* desktop) {
+}  // namespace
+
+std::vector<GlDisplayMode> SdlGraphicsSystem::ModesOf(int32_t display,
+                                                      GlDisplayMode* desktop) const {
   SDL_DisplayMode mode{};
   ScreenSize size{640, 480};
   if (SDL_GetDesktopDisplayMode(display, &mode) == 0) {
@@ -35,11 +38,24 @@ std::vector<GlDisplayMode> ModesOf(int32_t display, GlDisplayMode* desktop) {
       reported.push_back({static_cast<uint32_t>(mode.w), static_cast<uint32_t>(mode.h)});
     }
   }
+  size = PixelSize(size, reported, options_.logicalDesktop);
   *desktop = GlDisplayMode{size.width, size.height, 32};
-  return DisplayModeList(size, reported);
+  return DisplayModeList(size, reported,
+                         display == options_.extraDisplay ? options_.extraMode
+                                                          : GlDisplayMode{0, 0, 0});
 }
 
-}  // namespace
+void DisplayDriverTexts(int32_t display, std::string* description, std::string* name) {
+  if (display == 0) {
+    *description = "Primary Display Driver";
+    *name = "display";
+    return;
+  }
+  const char* screen = SDL_GetDisplayName(display);
+  *description = std::string("Display ") + std::to_string(display + 1) +
+                 (screen && *screen ? std::string(" (") + screen + ")" : std::string());
+  *name = "display" + std::to_string(display + 1);
+}
 
 GUID DisplayDriverGuid(int32_t display) {
   // A fixed family of identifiers, one per display index.
@@ -61,6 +77,13 @@ class SdlGraphicsSystem::Presenter final : public GlContext {
   void SetDriver(DirectDraw* draw) { draw_ = draw; }
   DirectDraw* driver() const { return draw_; }
   Window window() const { return window_; }
+  int32_t display() const { return display_; }
+  // Whether the first frame of the current exclusive display is yet to be reported.
+  bool TakeFirstFrame() {
+    const bool first = !started_;
+    started_ = true;
+    return first;
+  }
 
   bool MakeCurrent() override { return headless_->MakeCurrent(); }
   void ReleaseCurrent() override { headless_->ReleaseCurrent(); }
@@ -70,15 +93,16 @@ class SdlGraphicsSystem::Presenter final : public GlContext {
     if (!ReadTextureBgra(texture, width, height, &pixels_)) return;
     // Read back as B, G, R, A bytes: one little-endian 0xAARRGGBB word per pixel.
     static_assert(SDL_BYTEORDER == SDL_LIL_ENDIAN);
-    if (owner_.windows_.ShowPixels(window_, reinterpret_cast<const uint32_t*>(pixels_.data()),
-                                   width, height)) {
-      owner_.pacer_.FrameShown();
-    }
+    const bool shown = owner_.windows_.ShowPixels(
+        window_, reinterpret_cast<const uint32_t*>(pixels_.data()), width, height);
+    if (shown) owner_.FirstFrame(window_, false);
+    if (shown) owner_.pacer_.FrameShown();
   }
   void SetWindow(Window window) override {
     if (window == window_) return;
     if (!IsNone(window_)) owner_.windows_.EndExclusive(window_);
     window_ = window;
+    started_ = false;
     if (IsNone(window_)) return;
     owner_.windows_.BeginExclusive(window_, display_);
     SDL_DisplayMode mode{};
@@ -93,6 +117,7 @@ class SdlGraphicsSystem::Presenter final : public GlContext {
   int32_t display_;
   DirectDraw* draw_ = nullptr;  // the driver this presents for (it owns the presenter)
   Window window_{};
+  bool started_ = false;
   std::vector<uint8_t> pixels_;
   GlTextOverlay overlay_;  // in the headless context
 };
@@ -133,6 +158,7 @@ class SdlGraphicsSystem::WindowContext final : public GlContext {
       return;
     }
     SDL_GL_SwapWindow(ref_->get());
+    owner_.FirstFrame(window_, true);
     owner_.pacer_.FrameShown();
   }
   // Made for one window; the display framework never moves it to another.
@@ -232,6 +258,32 @@ std::shared_ptr<GlContext> SdlGraphicsSystem::MakeWindowContext(Window window) {
   return result;
 }
 
+void SdlGraphicsSystem::FirstFrame(Window window, bool hardware) {
+  if (!showStarted_) return;
+  for (Presenter* presenter : presenters_) {
+    if (presenter->window() != window || !presenter->driver() || !presenter->TakeFirstFrame()) {
+      continue;
+    }
+    DDSURFACEDESC2 current{};
+    current.dwSize = sizeof(current);
+    if (Failed(presenter->driver()->GetDisplayMode(&current))) return;
+    const GlDisplayMode mode{current.dwWidth, current.dwHeight,
+                             current.ddpfPixelFormat.dwRGBBitCount};
+    ShowStarted started{window, presenter->display(), hardware, {}};
+    GlDisplayMode native{};
+    ModesOf(started.display, &native);
+    const bool inNative = mode.width == native.width && mode.height == native.height;
+    for (int32_t display = 0; display < SDL_GetNumVideoDisplays(); ++display) {
+      if (display == started.display) continue;
+      GlDisplayMode own{};
+      ModesOf(display, &own);
+      started.others.emplace_back(display, inNative ? own : mode);
+    }
+    showStarted_(started);
+    return;
+  }
+}
+
 void SdlGraphicsSystem::WindowVisibility(Window window, bool visible) {
   for (Presenter* presenter : presenters_) {
     if (presenter->window() == window && presenter->driver()) {
@@ -248,18 +300,14 @@ int32_t SdlGraphicsSystem::DirectDrawEnumerateExA(DDENUMCALLBACKEXA callback, vo
                                                   uint32_t) {
   if (!callback) return DDERR_INVALIDPARAMS;
   if (!IsDirectDrawLoaded()) return DD_OK;
-  const int count = SDL_GetNumVideoDisplays();
+  // An extra show's display is its one driver, the primary, so that its software device
+  // is offered there (a secondary driver offers hardware devices only).
+  const int count = options_.extraDisplay >= 0 ? 1 : SDL_GetNumVideoDisplays();
   for (int display = 0; display < count; ++display) {
-    std::string description = "Primary Display Driver";
-    std::string name = "display";
-    GUID guid{};
-    if (display > 0) {
-      const char* screen = SDL_GetDisplayName(display);
-      description = std::string("Display ") + std::to_string(display + 1) +
-                    (screen && *screen ? std::string(" (") + screen + ")" : std::string());
-      name = "display" + std::to_string(display + 1);
-      guid = DisplayDriverGuid(display);
-    }
+    std::string description;
+    std::string name;
+    DisplayDriverTexts(display, &description, &name);
+    const GUID guid = display > 0 ? DisplayDriverGuid(display) : GUID{};
     if (callback(display == 0 ? nullptr : &guid, description.c_str(), name.c_str(), context) ==
         DDENUMRET_CANCEL) {
       break;
@@ -275,8 +323,8 @@ int32_t SdlGraphicsSystem::DirectDrawCreate(const GUID* driver, Unknown** out) {
   int32_t display = -1;
   const int count = SDL_GetNumVideoDisplays();
   if (!driver || *driver == GUID_NULL) {
-    display = 0;
-  } else {
+    display = options_.extraDisplay >= 0 ? options_.extraDisplay : 0;
+  } else if (options_.extraDisplay < 0) {
     for (int i = 1; i < count; ++i) {
       if (*driver == DisplayDriverGuid(i)) display = i;
     }

@@ -17,8 +17,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/gl/frame_pacer.h"
@@ -38,11 +40,33 @@ struct SdlGraphicsOptions {
   int32_t hardwareDevice = -1;
   // Print the frame rate and the CPU share over every frame shown (--fps).
   bool showFps = false;
+  // SDL counts the desktop in the logical units of scaled outputs (its Wayland driver):
+  // each display's native mode is its size in pixels, which SDL lists among its modes.
+  bool logicalDesktop = false;
+  // An extra show's display (-1: none): the one display driver, the primary one, whose
+  // modes include extraMode whatever the display reports.
+  int32_t extraDisplay = -1;
+  GlDisplayMode extraMode{0, 0, 0};
 };
 
 // The GUID of the driver of SDL display index (not used for the primary display, whose
 // driver has none).
 GUID DisplayDriverGuid(int32_t display);
+
+// The description and name of the driver of SDL display index, as the enumeration reports
+// them (and the saved device choice holds them). SDL's video must be up for a display
+// other than the first.
+void DisplayDriverTexts(int32_t display, std::string* description, std::string* name);
+
+// A show's first frame is out on a display: its window, the display, the mode and device
+// it runs in, and for every other display the mode an extra show there would run in (its
+// own native mode when the show runs in its display's native mode, else the same mode).
+struct ShowStarted {
+  Window window{};
+  int32_t display = 0;
+  bool hardware = false;
+  std::vector<std::pair<int32_t, GlDisplayMode>> others;
+};
 
 class SdlGraphicsSystem final : public GraphicsSystem {
  public:
@@ -56,6 +80,10 @@ class SdlGraphicsSystem final : public GraphicsSystem {
   bool HardwareDeviceListed();
   // A window's visibility changed: the displays shown in it are lost or back.
   void WindowVisibility(Window window, bool visible);
+  // Called once per exclusive display when its first frame went out.
+  void SetShowStartedListener(std::function<void(const ShowStarted&)> listener) {
+    showStarted_ = std::move(listener);
+  }
 
   bool IsDirectDrawLoaded() override;
   int32_t DirectDrawEnumerateExA(DDENUMCALLBACKEXA callback, void* context,
@@ -70,6 +98,8 @@ class SdlGraphicsSystem final : public GraphicsSystem {
   std::shared_ptr<GlContext> Headless();
   std::shared_ptr<GlContext> MakeWindowContext(Window window);
   void Forget(Presenter* presenter);
+  void FirstFrame(Window window, bool hardware);
+  std::vector<GlDisplayMode> ModesOf(int32_t display, GlDisplayMode* desktop) const;
   // Counts a frame about to be shown and, with showFps, draws the figures over it (in the
   // current context, whose objects overlay holds).
   void Overlay(GlTextOverlay& overlay, uint32_t texture, uint32_t width, uint32_t height);
@@ -85,6 +115,7 @@ class SdlGraphicsSystem final : public GraphicsSystem {
   bool windowRendererLooked_ = false;
   std::vector<Presenter*> presenters_;
   std::unique_ptr<FrameRateMeter> meter_;  // with showFps only
+  std::function<void(const ShowStarted&)> showStarted_;
 };
 
 }  // namespace nb

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 
 #include "platform/gl/gl_present.h"
 #include "platform/sdl/icon_image.h"
@@ -12,29 +13,6 @@
 #include "resources/embedded.h"
 
 namespace nb {
-
-struct SdlWindowSystem::Record {
-  Window handle{};
-  std::string className;
-  uint32_t style = 0;
-  Window parent{};
-  bool main = false;
-  RECT rect{};  // screen coordinates
-  bool visible = false;
-  bool minimized = false;
-  bool mapped = false;
-  bool needsPaint = false;
-  bool shownToListener = false;  // what the visibility listener was last told
-  std::shared_ptr<SdlWindowRef> sdl;
-  uint32_t sdlId = 0;
-  bool exclusive = false;
-  std::vector<SDL_Window*> blanks;  // black windows over the other displays
-
-  int32_t width() const { return rect.right - rect.left; }
-  int32_t height() const { return rect.bottom - rect.top; }
-  bool vanished() const { return sdl && sdl->vanished(); }
-  bool embedded() const { return sdl && sdl->xChild() != 0; }
-};
 
 namespace {
 
@@ -47,13 +25,6 @@ std::string Key(const char* name) {
 intptr_t SizeParam(int32_t width, int32_t height) {
   return MakeLParam(static_cast<int16_t>(std::clamp(width, 0, 32767)),
                     static_cast<int16_t>(std::clamp(height, 0, 32767)));
-}
-
-void PaintBlack(SDL_Window* window) {
-  if (SDL_Surface* surface = SDL_GetWindowSurface(window)) {
-    SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
-    SDL_UpdateWindowSurface(window);
-  }
 }
 
 // The class's icon resource on the window, for task bars and window lists.
@@ -83,12 +54,45 @@ void DestroySdlWindow(SDL_Window* window) {
   if (display) XSync(display, False);
 }
 
-void DestroyBlanks(std::vector<SDL_Window*>* blanks) {
-  for (SDL_Window* blank : *blanks) DestroySdlWindow(blank);
-  blanks->clear();
-}
-
 }  // namespace
+
+struct SdlWindowSystem::Blank {
+  explicit Blank(SDL_Window* w) : window(w) {}
+  ~Blank() {
+    canvas.reset();
+    DestroySdlWindow(window);
+  }
+  Blank(const Blank&) = delete;
+  Blank& operator=(const Blank&) = delete;
+  SDL_Window* window;
+  std::unique_ptr<SdlCanvas> canvas;
+  bool canvasFailed = false;
+};
+
+struct SdlWindowSystem::Record {
+  Window handle{};
+  std::string className;
+  uint32_t style = 0;
+  Window parent{};
+  bool main = false;
+  RECT rect{};  // screen coordinates
+  bool visible = false;
+  bool minimized = false;
+  bool mapped = false;
+  bool needsPaint = false;
+  bool shownToListener = false;  // what the visibility listener was last told
+  std::shared_ptr<SdlWindowRef> sdl;
+  std::unique_ptr<SdlCanvas> canvas;  // made at the first use; goes before the window
+  bool canvasFailed = false;
+  uint32_t sdlId = 0;
+  bool exclusive = false;
+  std::vector<std::unique_ptr<Blank>> blanks;  // black windows over the other displays
+
+  int32_t width() const { return rect.right - rect.left; }
+  int32_t height() const { return rect.bottom - rect.top; }
+  bool vanished() const { return sdl && sdl->vanished(); }
+  bool embedded() const { return sdl && sdl->xChild() != 0; }
+};
 
 uint32_t VirtualKeyFor(SDL_Keycode key) {
   if (key >= SDLK_a && key <= SDLK_z) return static_cast<uint32_t>('A' + (key - SDLK_a));
@@ -163,7 +167,8 @@ SdlWindowSystem::SdlWindowSystem(bool video, XLink* link, FramePacer& pacer,
     : video_(video), link_(link), pacer_(pacer), options_(options) {}
 
 SdlWindowSystem::~SdlWindowSystem() {
-  for (auto& [handle, record] : windows_) DestroyBlanks(&record->blanks);
+  for (auto& [handle, record] : windows_) record->blanks.clear();
+  if (shows_) shows_->Stop();
 }
 
 void SdlWindowSystem::SetVisibilityListener(std::function<void(Window, bool)> listener) {
@@ -185,9 +190,9 @@ const SdlWindowSystem::Record* SdlWindowSystem::Find(Window window) const {
 SdlWindowSystem::Record* SdlWindowSystem::FindBySdlId(uint32_t id) {
   for (auto& [handle, record] : windows_) {
     if (record->sdlId == id && id != 0) return record.get();
-    for (SDL_Window* blank : record->blanks) {
+    for (const auto& blank : record->blanks) {
       // Input over the black displays belongs to the show's window.
-      if (SDL_GetWindowID(blank) == id) return record.get();
+      if (SDL_GetWindowID(blank->window) == id) return record.get();
     }
   }
   return nullptr;
@@ -279,7 +284,8 @@ Window SdlWindowSystem::CreateWindowExA(uint32_t, const char* className, const c
     // Made by the program and shown already: it has nothing to wait for.
     record->mapped = true;
   } else {
-    uint32_t flags = SDL_WINDOW_HIDDEN | (gl ? uint32_t{SDL_WINDOW_OPENGL} : 0u);
+    uint32_t flags = SDL_WINDOW_HIDDEN | (gl || options_.canvas ? uint32_t{SDL_WINDOW_OPENGL} : 0u);
+    if (options_.canvas) flags |= SDL_WINDOW_ALLOW_HIGHDPI;
     int32_t w = width;
     int32_t h = height;
     int32_t left = x;
@@ -390,7 +396,7 @@ bool SdlWindowSystem::DestroyWindow(Window window) {
     if (windows_.count(c)) DestroyWindow(Window{c});
   }
   if (Record* record = Find(window)) {
-    DestroyBlanks(&record->blanks);
+    record->blanks.clear();
     SetVisible(*record, false);
     if (record->sdl && !record->vanished() && !record->embedded() && record->mapped) {
       SDL_HideWindow(record->sdl->get());
@@ -517,6 +523,21 @@ bool SdlWindowSystem::RedrawWindow(Window window, const RECT*, uint32_t flags) {
 void SdlWindowSystem::Pump() {
   HandleTermination();
   HandleXChanges();
+  if (shows_) {
+    for (const MonitorShows::Ended& ended : shows_->Reap()) {
+      Record* main = Main();
+      if (!main) break;
+      if (!ended.cleanly) {
+        std::fprintf(stderr, "nightbloom: the show on display %d failed; it stays black\n",
+                     ended.display + 1);
+        AddBlank(*main, ended.display);
+      } else if (!showsEnded_) {
+        // Input on another monitor ended its show: this one ends as if the key were here.
+        showsEnded_ = true;
+        QueueEndKey(*main);
+      }
+    }
+  }
   MapPending();
   if (!video_) return;
   SDL_Event event;
@@ -572,9 +593,9 @@ void SdlWindowSystem::MapPending() {
     if (record->width() <= 0 || record->height() <= 0) continue;  // nothing to show
     SDL_Window* window = record->sdl->get();
     SDL_ShowWindow(window);
-    for (SDL_Window* blank : record->blanks) {
-      SDL_ShowWindow(blank);
-      PaintBlack(blank);
+    for (const auto& blank : record->blanks) {
+      SDL_ShowWindow(blank->window);
+      PaintBlack(*blank);
     }
     if (record->exclusive) SDL_RaiseWindow(window);
     if (record->minimized) SDL_MinimizeWindow(window);
@@ -592,8 +613,11 @@ void SdlWindowSystem::Translate(const SDL_Event& event) {
       if (record->sdlId != event.window.windowID) {
         // A black window over another display: it only ever needs its black again.
         const uint8_t what = event.window.event;
-        if (what == SDL_WINDOWEVENT_EXPOSED || what == SDL_WINDOWEVENT_SHOWN) {
-          if (SDL_Window* blank = SDL_GetWindowFromID(event.window.windowID)) PaintBlack(blank);
+        if (what == SDL_WINDOWEVENT_EXPOSED || what == SDL_WINDOWEVENT_SHOWN ||
+            what == SDL_WINDOWEVENT_SIZE_CHANGED) {
+          for (const auto& blank : record->blanks) {
+            if (SDL_GetWindowID(blank->window) == event.window.windowID) PaintBlack(*blank);
+          }
         }
         return;
       }
@@ -740,21 +764,42 @@ bool SdlWindowSystem::CanShow(Window window) const {
          record->mapped && record->width() > 0 && record->height() > 0;
 }
 
+SdlCanvas* SdlWindowSystem::CanvasOf(Record& record) {
+  if (!options_.canvas || !record.sdl || record.vanished() || record.canvasFailed) return nullptr;
+  if (!record.canvas) {
+    record.canvas = SdlCanvas::Create(record.sdl->get());
+    record.canvasFailed = !record.canvas;
+  }
+  return record.canvas.get();
+}
+
 SDL_Surface* SdlWindowSystem::Framebuffer(Window window) {
   Record* record = Find(window);
   if (!record || !record->sdl || record->vanished()) return nullptr;
+  if (options_.canvas) {
+    SdlCanvas* canvas = CanvasOf(*record);
+    return canvas ? canvas->Surface() : nullptr;
+  }
   return SDL_GetWindowSurface(record->sdl->get());
 }
 
 void SdlWindowSystem::UpdateFramebuffer(Window window) {
   Record* record = Find(window);
   if (!record || !record->sdl || record->vanished() || !record->mapped) return;
+  if (options_.canvas) {
+    if (SdlCanvas* canvas = CanvasOf(*record)) canvas->ShowSurface();
+    return;
+  }
   SDL_UpdateWindowSurface(record->sdl->get());
 }
 
 bool SdlWindowSystem::ShowPixels(Window window, const uint32_t* pixels, uint32_t width,
                                  uint32_t height) {
   if (!CanShow(window) || !pixels || width == 0 || height == 0) return false;
+  if (options_.canvas) {
+    SdlCanvas* canvas = CanvasOf(*Find(window));
+    return canvas && canvas->ShowPixels(pixels, width, height);
+  }
   SDL_Surface* target = Framebuffer(window);
   if (!target) return false;
   SDL_Surface* frame = SDL_CreateRGBSurfaceWithFormatFrom(
@@ -782,6 +827,39 @@ bool SdlWindowSystem::ShowPixels(Window window, const uint32_t* pixels, uint32_t
   return ok;
 }
 
+void SdlWindowSystem::PaintBlack(Blank& blank) {
+  if (!options_.canvas) {
+    if (SDL_Surface* surface = SDL_GetWindowSurface(blank.window)) {
+      SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
+      SDL_UpdateWindowSurface(blank.window);
+    }
+    return;
+  }
+  if (!blank.canvas && !blank.canvasFailed) {
+    blank.canvas = SdlCanvas::Create(blank.window);
+    blank.canvasFailed = !blank.canvas;
+  }
+  if (blank.canvas) blank.canvas->Fill();
+}
+
+// A black window covering the display: placed and sized for a desktop without a window
+// manager, full screen for one that places windows itself (every Wayland compositor).
+void SdlWindowSystem::AddBlank(Record& record, int32_t display) {
+  SDL_Rect bounds{};
+  if (SDL_GetDisplayBounds(display, &bounds) != 0) return;
+  const uint32_t flags = SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN |
+                         (options_.canvas ? uint32_t{SDL_WINDOW_OPENGL | SDL_WINDOW_ALLOW_HIGHDPI}
+                                          : 0u);
+  SDL_Window* window = SDL_CreateWindow("", bounds.x, bounds.y, bounds.w, bounds.h, flags);
+  if (!window) return;
+  SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+  record.blanks.push_back(std::make_unique<Blank>(window));
+  if (record.mapped) {
+    SDL_ShowWindow(window);
+    PaintBlack(*record.blanks.back());
+  }
+}
+
 void SdlWindowSystem::BeginExclusive(Window window, int32_t display) {
   Record* record = Find(window);
   if (!record || !record->sdl) return;
@@ -801,28 +879,35 @@ void SdlWindowSystem::BeginExclusive(Window window, int32_t display) {
   SDL_SetWindowFullscreen(sdl, SDL_WINDOW_FULLSCREEN_DESKTOP);
   const bool resized = record->width() != bounds.w || record->height() != bounds.h;
   record->rect = RECT{bounds.x, bounds.y, bounds.x + bounds.w, bounds.y + bounds.h};
-  DestroyBlanks(&record->blanks);
-  for (int i = 0; i < SDL_GetNumVideoDisplays(); ++i) {
-    SDL_Rect other{};
-    if (i == display || SDL_GetDisplayBounds(i, &other) != 0) continue;
-    SDL_Window* blank = SDL_CreateWindow("", other.x, other.y, other.w, other.h,
-                                         SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN);
-    if (!blank) continue;
-    record->blanks.push_back(blank);
-    if (record->mapped) {
-      SDL_ShowWindow(blank);
-      PaintBlack(blank);
+  record->blanks.clear();
+  // The extra shows of --monitors each cover the other displays once the show is up.
+  if (options_.coverOthers && !shows_) {
+    for (int i = 0; i < SDL_GetNumVideoDisplays(); ++i) {
+      if (i != display) AddBlank(*record, i);
     }
   }
   if (record->mapped) SDL_RaiseWindow(sdl);
   if (resized && record->visible && !record->minimized) SendSize(*record, SIZE_RESTORED);
 }
 
+void SdlWindowSystem::StartExtraShows(
+    Window window, const std::vector<std::pair<int32_t, GlDisplayMode>>& others, bool hardware) {
+  Record* record = Find(window);
+  if (!shows_ || !record || !record->exclusive ||
+      options_.presentation != Presentation::FullScreen) {
+    return;
+  }
+  for (const auto& [display, mode] : others) {
+    if (!shows_->Start(display, mode, hardware)) AddBlank(*record, display);
+  }
+}
+
 void SdlWindowSystem::EndExclusive(Window window) {
   Record* record = Find(window);
   if (!record) return;
   record->exclusive = false;
-  DestroyBlanks(&record->blanks);
+  record->blanks.clear();
+  if (shows_) shows_->Stop();
 }
 
 }  // namespace nb

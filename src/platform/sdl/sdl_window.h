@@ -6,7 +6,9 @@
 // key, button, mouse-move (WM_SETCURSOR first), size, paint and close messages.
 // How the show's window (the first top-level window the program makes) looks depends on
 // the presentation: in full screen it covers the display its exclusive display is on (even
-// without a window manager) and black windows cover the other displays; in a window it is
+// without a window manager) and black windows cover the other displays, or, with the
+// extra shows of --monitors each, those shows do (a black window where one cannot start);
+// in a window it is
 // an ordinary resizable window that only its close box, Esc and q end (they arrive as the
 // key that ends the saver; other keys, clicks and mouse moves are not passed on); embedded
 // it is a child covering an X window of another program, which takes no input.
@@ -14,7 +16,11 @@
 // A window that vanishes under the program ends it as a key would (the show) or is
 // destroyed (a preview child); a SIGTERM or SIGINT does the same to every window.
 // The pump is where the loop waits when it shows no frames (FramePacer).
-// Depends on SDL2, x_link.h, termination.h, frame_pacer.h, gl_present.h.
+// Where SDL's window surfaces cannot show pixels one for one (Wayland), every window's
+// pixels go through a GL canvas of its own instead (sdl_canvas.h), and windows are made
+// in the output's pixels (high DPI).
+// Depends on SDL2, x_link.h, termination.h, frame_pacer.h, gl_present.h, sdl_canvas.h,
+// monitor_shows.h.
 #pragma once
 
 #include <SDL2/SDL.h>
@@ -28,7 +34,9 @@
 #include <vector>
 
 #include "platform/gl/frame_pacer.h"
+#include "platform/sdl/monitor_shows.h"
 #include "platform/sdl/program_args.h"
+#include "platform/sdl/sdl_canvas.h"
 #include "platform/sdl/x_link.h"
 #include "platform/window.h"
 
@@ -84,6 +92,11 @@ struct SdlWindowOptions {
   uint64_t embedHost = 0;  // Presentation::Embedded: the X window to draw in
   int32_t windowWidth = 800;   // Presentation::Window: the first size of the show's window
   int32_t windowHeight = 600;
+  // Windows show their pixels through GL canvases, in the output's pixels (Wayland).
+  bool canvas = false;
+  // In full screen, black windows cover the displays the show is not on (an extra show of
+  // --monitors each leaves them to the others).
+  bool coverOthers = true;
 };
 
 class SdlWindowSystem final : public WindowSystem {
@@ -120,6 +133,12 @@ class SdlWindowSystem final : public WindowSystem {
   // gives it back.
   void BeginExclusive(Window window, int32_t display);
   void EndExclusive(Window window);
+  // --monitors each: the extra shows, started once the show's first frame is out (each
+  // display of others with its mode) and ended with the exclusive display.
+  void SetExtraShows(std::unique_ptr<MonitorShows> shows) { shows_ = std::move(shows); }
+  void StartExtraShows(Window window,
+                       const std::vector<std::pair<int32_t, GlDisplayMode>>& others,
+                       bool hardware);
 
   // ---- WindowSystem
   uint16_t RegisterClassA(const WNDCLASSA& windowClass) override;
@@ -143,6 +162,7 @@ class SdlWindowSystem final : public WindowSystem {
 
  private:
   struct Record;
+  struct Blank;
   struct ClassEntry {
     WNDCLASSA description;
     std::string name;
@@ -163,6 +183,9 @@ class SdlWindowSystem final : public WindowSystem {
   void HandleTermination();
   void HandleXChanges();
   void PaintBackground(Record& record);
+  SdlCanvas* CanvasOf(Record& record);
+  void AddBlank(Record& record, int32_t display);
+  void PaintBlack(Blank& blank);
   bool Matches(const WindowEvent& e, Window filter, uint32_t first, uint32_t last) const;
 
   bool video_;
@@ -180,6 +203,8 @@ class SdlWindowSystem final : public WindowSystem {
   uintptr_t mainHandle_ = 0;
   bool mainMade_ = false;
   bool terminationHandled_ = false;
+  std::unique_ptr<MonitorShows> shows_;
+  bool showsEnded_ = false;
 };
 
 }  // namespace nb

@@ -7,6 +7,8 @@
 namespace nb {
 namespace {
 
+constexpr uint32_t textBytes = 40;
+
 std::string Folded(const std::string& text) {
   std::string out;
   for (char c : text) {
@@ -20,9 +22,11 @@ std::string Folded(const std::string& text) {
 }  // namespace
 
 SettingsOverrideRegistry::SettingsOverrideRegistry(Registry& inner, std::string settingsKey,
-                                                   std::map<std::string, uint32_t> overrides)
+                                                   std::map<std::string, uint32_t> overrides,
+                                                   std::map<std::string, std::string> texts)
     : inner_(inner), settingsPath_(settingsKey), settingsKey_(Folded(settingsKey)) {
   for (const auto& [name, value] : overrides) overrides_[Folded(name)] = value;
+  for (const auto& [name, value] : texts) texts_[Folded(name)] = value.substr(0, textBytes - 1);
 }
 
 bool SettingsOverrideRegistry::IsSettingsKey(RegKey root, const char* subKey) const {
@@ -32,6 +36,11 @@ bool SettingsOverrideRegistry::IsSettingsKey(RegKey root, const char* subKey) co
 const uint32_t* SettingsOverrideRegistry::Override(const char* name) const {
   auto it = overrides_.find(Folded(name ? name : ""));
   return it == overrides_.end() ? nullptr : &it->second;
+}
+
+const std::string* SettingsOverrideRegistry::Text(const char* name) const {
+  auto it = texts_.find(Folded(name ? name : ""));
+  return it == texts_.end() ? nullptr : &it->second;
 }
 
 RegKey SettingsOverrideRegistry::Wrap(OpenKey key) {
@@ -57,7 +66,7 @@ int32_t SettingsOverrideRegistry::RegOpenKeyExA(RegKey root, const char* subKey,
     *out = Wrap(OpenKey{key, true, settings});
     return ERROR_SUCCESS;
   }
-  if (settings && !overrides_.empty() && result == ERROR_FILE_NOT_FOUND) {
+  if (settings && (!overrides_.empty() || !texts_.empty()) && result == ERROR_FILE_NOT_FOUND) {
     *out = Wrap(OpenKey{RegKey{}, false, true});
     return ERROR_SUCCESS;
   }
@@ -99,6 +108,20 @@ int32_t SettingsOverrideRegistry::RegQueryValueExA(RegKey key, const char* name,
       *size = 4;
       return ERROR_SUCCESS;
     }
+    if (const std::string* text = Text(name)) {
+      if (!size) return ERROR_INVALID_PARAMETER;
+      if (type) *type = REG_SZ;
+      if (data && *size < textBytes) {
+        *size = textBytes;
+        return ERROR_MORE_DATA;
+      }
+      if (data) {
+        std::memset(data, 0, textBytes);
+        std::memcpy(data, text->data(), text->size());
+      }
+      *size = textBytes;
+      return ERROR_SUCCESS;
+    }
   }
   if (!open.hasInner) return size ? ERROR_FILE_NOT_FOUND : ERROR_INVALID_PARAMETER;
   return inner_.RegQueryValueExA(open.inner, name, type, data, size);
@@ -109,6 +132,7 @@ int32_t SettingsOverrideRegistry::RegSetValueExA(RegKey key, const char* name, u
   auto it = open_.find(static_cast<uintptr_t>(key));
   if (it == open_.end()) return ERROR_INVALID_HANDLE;
   OpenKey& open = it->second;
+  if (open.settings && Text(name)) return ERROR_SUCCESS;
   if (!open.hasInner) {
     // The stand-in of a missing key: writing makes the key for real.
     const int32_t created = inner_.RegCreateKeyExA(HKEY_CURRENT_USER, settingsPath_.c_str(), 0,

@@ -2,6 +2,7 @@
 #include "platform/sdl/x_link.h"
 
 #include <X11/Xlib.h>
+#include <X11/Xproto.h>
 
 #include <cstdio>
 #include <set>
@@ -14,11 +15,17 @@ bool quietErrors = false;
 bool anyError = false;
 std::set<int> reportedKinds;
 
+// Errors that a window destroyed under the program causes: requests on the window itself, and
+// the freeing of a graphics context whose creation on the vanished window already failed
+// (SDL and Mesa free what they created without knowing the creation failed).
+bool FromVanishedWindow(const XErrorEvent* event) {
+  return event->error_code == BadWindow || event->error_code == BadDrawable ||
+         (event->error_code == BadGC && event->request_code == X_FreeGC);
+}
+
 int OnXError(Display* display, XErrorEvent* event) {
   anyError = true;
-  if (quietErrors || event->error_code == BadWindow || event->error_code == BadDrawable) {
-    return 0;
-  }
+  if (quietErrors || FromVanishedWindow(event)) return 0;
   const int kind = event->error_code << 8 | event->request_code;
   if (reportedKinds.insert(kind).second) {
     char text[128] = "";

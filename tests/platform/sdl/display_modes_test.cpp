@@ -39,3 +39,34 @@ TEST(DisplayModes, UnusableSizesAreLeftOut) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DisplayModes, AScaledOutputsNativeModeIsItsSizeInPixels) {
+  // SDL's Wayland driver: a 1024x768 output at scale 2 has a 512x384 desktop, and lists
+  // its own mode beside smaller ones of its own making.
+  const std::vector<nb::ScreenSize> wayland{{1024, 768}, {864, 486}, {800, 600}, {640, 480}, {512, 384}};
+  const nb::ScreenSize pixels = nb::PixelSize({512, 384}, wayland, true);
+  EXPECT_EQ(pixels.width, 1024u);
+  EXPECT_EQ(pixels.height, 768u);
+  EXPECT_EQ(Text(nb::DisplayModeList(pixels, wayland)).substr(0, 11), "1024x768x32");
+  // Unscaled, and without the output's own mode listed, the desktop is all there is.
+  EXPECT_EQ(nb::PixelSize({1280, 720}, {{1280, 720}, {640, 480}}, true).width, 1280u);
+  EXPECT_EQ(nb::PixelSize({512, 384}, {{512, 384}}, true).width, 512u);
+  // X counts in pixels already: a larger mode the monitor could switch to is not its size.
+  EXPECT_EQ(nb::PixelSize({1280, 720}, {{1920, 1080}, {1280, 720}}, false).width, 1280u);
+}
+
+TEST(DisplayModes, AnExtraShowsModeIsOfferedInItsPlace) {
+  const nb::ScreenSize desktop{1280, 720};
+  const std::vector<nb::ScreenSize> reported{{1280, 720}, {800, 600}};
+  EXPECT_EQ(Text(nb::DisplayModeList(desktop, reported, {1024, 768, 32})),
+            "1280x720x32 1024x768x32 800x600x16 800x600x32 640x480x16 640x480x32 ");
+  // The desktop's own size at 16 bits is not offered by itself; asked for, it is.
+  EXPECT_EQ(Text(nb::DisplayModeList(desktop, reported, {1280, 720, 16})),
+            "1280x720x32 1280x720x16 800x600x16 800x600x32 640x480x16 640x480x32 ");
+  EXPECT_EQ(Text(nb::DisplayModeList(desktop, reported, {800, 600, 16})),
+            Text(nb::DisplayModeList(desktop, reported)));
+}
+
+}  // namespace

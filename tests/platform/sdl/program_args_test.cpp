@@ -213,3 +213,49 @@ TEST(ProgramArgs, ArgvFormMatchesTheListForm) {
 }
 
 }  // namespace
+
+TEST(ProgramArgs, MonitorsChoiceIsForThisRun) {
+  EXPECT_FALSE(Parse({"--fullscreen"}).monitorsEach.has_value());
+  EXPECT_EQ(Parse({"--fullscreen", "--monitors", "each"}).monitorsEach, true);
+  EXPECT_EQ(Parse({"--monitors=ONE", "/s"}).monitorsEach, false);
+  EXPECT_EQ(Parse({"-monitors", "each"}).presentation, Presentation::Window);
+  for (const std::vector<std::string>& bad :
+       {std::vector<std::string>{"--monitors"}, {"--monitors", "both"}, {"--monitors="},
+        // XScreenSaver runs one hack per screen itself.
+        {"--root", "--monitors", "each"}, {"--monitors", "one", "--window-id", "0x22"}}) {
+    const nb::ProgramArgs args = Parse(bad);
+    EXPECT_EQ(args.action, ProgramAction::Error) << bad.back();
+    EXPECT_NE(args.error.find("monitors"), std::string::npos) << args.error;
+  }
+}
+
+TEST(ProgramArgs, ExtraShowIsASaverOnOneDisplay) {
+  const nb::ProgramArgs args = Parse({"--extra-show", "1:1024x768x32:software", "--fps"});
+  ASSERT_EQ(args.action, ProgramAction::Run);
+  EXPECT_EQ(args.commandLine, "/s");
+  EXPECT_EQ(args.presentation, Presentation::FullScreen);
+  ASSERT_TRUE(args.extraShow.has_value());
+  EXPECT_EQ(args.extraShow->display, 1);
+  EXPECT_EQ(args.extraShow->width, 1024u);
+  EXPECT_EQ(args.extraShow->height, 768u);
+  EXPECT_EQ(args.extraShow->bitsPerPixel, 32u);
+  EXPECT_FALSE(args.extraShow->hardware);
+  // It is a run mode of its own, and never starts further shows.
+  EXPECT_EQ(Parse({"--fullscreen", "--extra-show", "1:640x480x16:hardware"}).action,
+            ProgramAction::Error);
+  EXPECT_EQ(Parse({"--extra-show", "1:640x480x16:hardware", "--monitors", "each"}).action,
+            ProgramAction::Error);
+}
+
+TEST(ProgramArgs, ExtraShowTextsRoundTripAndNothingElseIsTaken) {
+  const nb::ExtraShow show{3, 640, 480, 16, true};
+  nb::ExtraShow back;
+  ASSERT_TRUE(nb::ParseExtraShow(nb::FormatExtraShow(show), &back));
+  EXPECT_EQ(nb::FormatExtraShow(back), "3:640x480x16:hardware");
+  for (const char* bad : {"", "1", "1:640x480x16", "1:640x480x24:software", "1:0x480x16:software",
+                          "1:8193x480x32:software", "64:640x480x16:software", "-1:640x480x16:software",
+                          "1:640x480:software", "1:640x480x16:soft", "1:640x480x16:software:",
+                          "1:+640x480x16:software", "x:640x480x16:software"}) {
+    EXPECT_FALSE(nb::ParseExtraShow(bad, &back)) << bad;
+  }
+}

@@ -106,4 +106,37 @@ TEST_F(SettingsOverrideTest, WritingThroughTheStandInOfAMissingKeyMakesIt) {
   EXPECT_EQ(fake.registry.OpenKeyCount(), 0u);
 }
 
+TEST_F(SettingsOverrideTest, AnExtraShowsDeviceChoiceIsReadButNeverSaved) {
+  fake.registry.SetString(kKey, "D", "1280 x 720 x 32", 40);
+  nb::SettingsOverrideRegistry registry(fake.registry, kKey, {},
+                                        {{"C", "RGB Emulation"}, {"d", "1024 x 768 x 32"}});
+  nb::RegKey key{};
+  ASSERT_EQ(registry.RegOpenKeyExA(nb::HKEY_CURRENT_USER, kKey, 0, nb::KEY_ALL_ACCESS, &key),
+            nb::ERROR_SUCCESS);
+  char text[40];
+  uint32_t type = 0;
+  uint32_t size = sizeof(text);
+  ASSERT_EQ(registry.RegQueryValueExA(key, "D", &type, reinterpret_cast<uint8_t*>(text), &size),
+            nb::ERROR_SUCCESS);
+  EXPECT_EQ(type, nb::REG_SZ);
+  EXPECT_EQ(size, 40u);  // the whole field, as the saved choice is kept
+  EXPECT_STREQ(text, "1024 x 768 x 32");
+  size = 39;
+  EXPECT_EQ(registry.RegQueryValueExA(key, "C", &type, reinterpret_cast<uint8_t*>(text), &size),
+            nb::ERROR_MORE_DATA);
+  EXPECT_EQ(size, 40u);
+  // The choice saved after the show starts: the answered values are dropped, the rest
+  // goes through.
+  const char mode[40] = "1024 x 768 x 32";
+  const char driver[40] = "Primary Display Driver";
+  EXPECT_EQ(registry.RegSetValueExA(key, "D", nb::REG_SZ, reinterpret_cast<const uint8_t*>(mode), 40),
+            nb::ERROR_SUCCESS);
+  EXPECT_EQ(registry.RegSetValueExA(key, "A", nb::REG_SZ, reinterpret_cast<const uint8_t*>(driver), 40),
+            nb::ERROR_SUCCESS);
+  registry.RegCloseKey(key);
+  EXPECT_EQ(fake.registry.String(kKey, "D"), std::string("1280 x 720 x 32"));
+  EXPECT_EQ(fake.registry.String(kKey, "A"), std::string("Primary Display Driver"));
+  EXPECT_FALSE(fake.registry.String(kKey, "C").has_value());
+}
+
 }  // namespace

@@ -1,0 +1,12 @@
+# Read by cpack once per generator: the name of each Windows package, and which Windows
+# the installer is for.
+set(CPACK_NIGHTBLOOM_WIN64_FILE "${CPACK_PACKAGE_NAME}-${CPACK_PACKAGE_VERSION}-win64-setup.exe")
+if(CPACK_GENERATOR STREQUAL "NSIS64")
+  set(CPACK_NIGHTBLOOM_ARCH 64-bit)
+  set(CPACK_PACKAGE_FILE_NAME "${CPACK_PACKAGE_NAME}-${CPACK_PACKAGE_VERSION}-win64-setup")
+elseif(CPACK_GENERATOR STREQUAL "NSIS")
+  set(CPACK_NIGHTBLOOM_ARCH 32-bit)
+  set(CPACK_PACKAGE_FILE_NAME "${CPACK_PACKAGE_NAME}-${CPACK_PACKAGE_VERSION}-win32-setup")
+else()
+  set(CPACK_PACKAGE_FILE_NAME "${CPACK_PACKAGE_NAME}-${CPACK_PACKAGE_VERSION}-windows")
+endif()
