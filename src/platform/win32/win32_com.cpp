@@ -5,7 +5,8 @@
 namespace nb::win32 {
 
 WrapperTable::~WrapperTable() {
-  for (ComWrapper* wrapper : Live()) delete wrapper;
+  const std::vector<ComWrapper*> leaked = live_;
+  for (ComWrapper* wrapper : leaked) delete wrapper;
 }
 
 ComWrapper* WrapperTable::Find(const void* real) const {
@@ -13,21 +14,29 @@ ComWrapper* WrapperTable::Find(const void* real) const {
   return found == byReal_.end() ? nullptr : found->second;
 }
 
-void WrapperTable::Add(const void* real, ComWrapper* wrapper) { byReal_[real] = wrapper; }
+void WrapperTable::Enlist(ComWrapper* wrapper) { live_.push_back(wrapper); }
 
-void WrapperTable::Remove(const void* real) { byReal_.erase(real); }
-
-std::vector<ComWrapper*> WrapperTable::Live() const {
-  std::vector<ComWrapper*> live;
-  for (const auto& [real, wrapper] : byReal_) {
-    if (std::find(live.begin(), live.end(), wrapper) == live.end()) live.push_back(wrapper);
-  }
-  return live;
+void WrapperTable::Delist(ComWrapper* wrapper) {
+  live_.erase(std::remove(live_.begin(), live_.end(), wrapper), live_.end());
 }
 
-size_t WrapperTable::LiveCount() const { return Live().size(); }
+void WrapperTable::Add(const void* real, ComWrapper* wrapper) { byReal_[real] = wrapper; }
+
+void WrapperTable::Remove(const void* real, const ComWrapper* wrapper) {
+  const auto found = byReal_.find(real);
+  if (found == byReal_.end() || found->second != wrapper) return;
+  byReal_.erase(found);
+  // The latest other claimant answers again.
+  for (auto other = live_.rbegin(); other != live_.rend(); ++other) {
+    if (*other != wrapper && (*other)->Claims(real)) {
+      byReal_[real] = *other;
+      return;
+    }
+  }
+}
 
 ComWrapper::ComWrapper(WrapperTable& table, IUnknown* real) : table_(table), real_(real) {
+  table_.Enlist(this);
   table_.Add(real_, this);
 }
 
@@ -36,8 +45,9 @@ ComWrapper::~ComWrapper() {
   // on; it then stands on its own.
   for (ComWrapper* dependent : dependents_) dependent->owner_ = nullptr;
   if (owner_) owner_->Forget(this);
-  for (const void* alias : aliases_) table_.Remove(alias);
-  table_.Remove(real_);
+  table_.Delist(this);
+  for (const void* alias : aliases_) table_.Remove(alias, this);
+  table_.Remove(real_, this);
 }
 
 uint32_t ComWrapper::Released(ULONG realCount) {
@@ -62,6 +72,10 @@ void ComWrapper::AddAlias(const void* real) {
   if (std::find(aliases_.begin(), aliases_.end(), real) != aliases_.end()) return;
   aliases_.push_back(real);
   table_.Add(real, this);
+}
+
+bool ComWrapper::Claims(const void* real) const {
+  return real == real_ || std::find(aliases_.begin(), aliases_.end(), real) != aliases_.end();
 }
 
 void ComWrapper::EndDependents() {
@@ -92,7 +106,7 @@ int32_t QueryThrough(WrapperTable& table, IUnknown* real, const nb::GUID& iid, v
   if (FAILED(result)) return result;
   if (!answer) return E_NOINTERFACE;
   *out = factory(table, iid, answer);
-  return result;
+  return *out ? result : E_NOINTERFACE;
 }
 
 }  // namespace nb::win32

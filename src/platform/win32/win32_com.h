@@ -30,7 +30,10 @@ inline const nb::GUID& FromWin(const ::GUID& guid) { return reinterpret_cast<con
 
 class ComWrapper;
 
-// The wrappers alive in one adapter, by real interface pointer.
+// The wrappers alive in one adapter, and which one answers for each real interface
+// pointer. Two wrappers can claim one pointer (a stale wrapper of an object the platform
+// freed, and a new object at the same address): the later one answers, and the earlier
+// one answers again once the later one is gone.
 class WrapperTable {
  public:
   WrapperTable() = default;
@@ -41,14 +44,20 @@ class WrapperTable {
   ~WrapperTable();
 
   ComWrapper* Find(const void* real) const;
+  // Called by every wrapper as it is made and as it goes.
+  void Enlist(ComWrapper* wrapper);
+  void Delist(ComWrapper* wrapper);
+  // wrapper answers for real from now on.
   void Add(const void* real, ComWrapper* wrapper);
-  void Remove(const void* real);
+  // wrapper no longer answers for real; another live wrapper that claims real takes over.
+  void Remove(const void* real, const ComWrapper* wrapper);
   // Distinct wrappers alive.
-  size_t LiveCount() const;
-  std::vector<ComWrapper*> Live() const;
+  size_t LiveCount() const { return live_.size(); }
+  const std::vector<ComWrapper*>& Live() const { return live_; }
 
  private:
   std::unordered_map<const void*, ComWrapper*> byReal_;
+  std::vector<ComWrapper*> live_;  // in the order they were made
 };
 
 class ComWrapper {
@@ -78,6 +87,8 @@ class ComWrapper {
   void EndWith(ComWrapper* dependent);
   // Another name of the same real object (the texture interface of a surface).
   void AddAlias(const void* real);
+  // True when real is this wrapper's real pointer or one of its other names.
+  bool Claims(const void* real) const;
 
  protected:
   // The real object is gone: wrappers that depend on it go as well.
@@ -151,7 +162,8 @@ class PortWrapper : public Port, public ComWrapper {
 };
 
 // QueryInterface through a real object: asks it for iid and wraps the answer with factory
-// (which takes over the real reference and returns the port pointer named by iid).
+// (which takes over the real reference and returns the port pointer named by iid, or null
+// after releasing it when the answer cannot be that port's object).
 int32_t QueryThrough(WrapperTable& table, IUnknown* real, const nb::GUID& iid, void** out,
                      UnknownWrapper::Factory factory);
 

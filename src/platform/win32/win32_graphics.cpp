@@ -76,22 +76,14 @@ class SurfaceWrapper final : public Wrapper<DrawSurface, IDirectDrawSurface4> {
       : PortWrapper(table, real), texture_(*this) {}
 
   Texture3D* textureFace() { return &texture_; }
-  IDirect3DTexture2* realTexture() const { return texture_.real; }
 
-  int32_t QueryInterface(const nb::GUID& iid, void** out) override {
-    if (!(iid == IID_IDirect3DTexture2)) return PortWrapper::QueryInterface(iid, out);
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    IDirect3DTexture2* texture = nullptr;
-    const HRESULT result =
-        real_->QueryInterface(ToWin(IID_IDirect3DTexture2), reinterpret_cast<void**>(&texture));
-    if (FAILED(result)) return result;
-    if (!texture) return E_NOINTERFACE;
+  // Hands out the texture face, taking over the one reference on texture (this surface's
+  // own texture interface).
+  Texture3D* HandOutTexture(IDirect3DTexture2* texture) {
     texture_.real = texture;
     AddAlias(texture);
     HandedOut();
-    *out = static_cast<void*>(&texture_);
-    return result;
+    return &texture_;
   }
 
   int32_t GetSurfaceDesc(nb::DDSURFACEDESC2* desc) override {
@@ -391,6 +383,27 @@ class Direct3DWrapper final : public Wrapper<Direct3D, IDirect3D3> {
   }
 };
 
+// The texture interface is a face of its surface's one wrapper, whichever interface of the
+// object it was asked through: the surface is found by the interface it answers for
+// IDirectDrawSurface4. Null (the reference released) for a texture without a surface.
+Texture3D* TextureFaceOf(WrapperTable& table, IDirect3DTexture2* texture) {
+  if (auto* known = dynamic_cast<SurfaceWrapper*>(table.Find(texture))) {
+    known->HandedOut();
+    return known->textureFace();
+  }
+  IDirectDrawSurface4* real = nullptr;
+  if (FAILED(texture->QueryInterface(ToWin(IID_IDirectDrawSurface4), reinterpret_cast<void**>(&real))) ||
+      !real) {
+    texture->Release();
+    return nullptr;
+  }
+  auto* surface = dynamic_cast<SurfaceWrapper*>(table.Find(real));
+  if (!surface) surface = new SurfaceWrapper(table, real);
+  // The texture's reference keeps the object, and the program holds that one.
+  real->Release();
+  return surface->HandOutTexture(texture);
+}
+
 // Takes over the one reference on real that a QueryInterface for iid returned, and gives
 // the port pointer that iid names.
 void* WrapGraphics(WrapperTable& table, const nb::GUID& iid, void* real) {
@@ -416,11 +429,7 @@ void* WrapGraphics(WrapperTable& table, const nb::GUID& iid, void* real) {
         Wrap<PaletteWrapper>(table, static_cast<IDirectDrawPalette*>(real)));
   }
   if (iid == IID_IDirect3DTexture2) {
-    // Known when its surface was asked for it before.
-    if (auto* surface = dynamic_cast<SurfaceWrapper*>(table.Find(real))) {
-      surface->HandedOut();
-      return static_cast<void*>(surface->textureFace());
-    }
+    return static_cast<void*>(TextureFaceOf(table, static_cast<IDirect3DTexture2*>(real)));
   }
   // Any other interface is only held and released; an object already wrapped under this
   // pointer keeps its one wrapper.

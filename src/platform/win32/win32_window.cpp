@@ -35,11 +35,12 @@ struct Win32Windows::LastMessage {
 Win32Windows::Win32Windows() : last_(std::make_unique<LastMessage>()) {}
 
 // A class goes with the adapter that declared it, so that a later declaration of the same
-// name gets a procedure again. A class that still has windows cannot go: its trampoline
-// then stays, for the messages those windows may still get.
+// name gets a procedure again. A class that still has windows cannot go (the shell's early
+// exits leave the saver window alive): its entry then stays for good, trampoline and all,
+// since every message those windows still get goes through it.
 Win32Windows::~Win32Windows() {
   for (auto& entry : classes_) {
-    if (!UnregisterClassA(entry->name.c_str(), entry->instance)) (void)entry->thunk.release();
+    if (!UnregisterClassA(entry->name.c_str(), entry->instance)) (void)entry.release();
   }
 }
 

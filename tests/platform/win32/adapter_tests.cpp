@@ -2,14 +2,16 @@
 // counts that are the real ones through a whole start and release of the display, no
 // wrapper left afterwards, one wrapper per real object, the primary driver with its null
 // GUID, the registry's 40-byte strings, trampolines that reach the program's procedures
-// (also before WM_NCCREATE and in nested dialogs), sound buffers, and the show's bits
-// after a real CreateDevice equal to the native build's trace.
+// (also before WM_NCCREATE, in nested dialogs and after their adapter is gone) and that
+// stack walks pass through, the texture interface however it is asked for, sound buffers,
+// and the show's bits after a real CreateDevice equal to the native build's trace.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -18,7 +20,9 @@
 #include "display/device_dialog.h"
 #include "display/display_framework.h"
 #include "platform/platform.h"
+#include "platform/win32/win32_com.h"
 #include "platform/win32/win32_platform.h"
+#include "platform/win32/win32_thunk.h"
 #include "scene/camera.h"
 #include "scene/scene.h"
 #include "scene/textures.h"
@@ -199,6 +203,85 @@ TEST_F(Win32Adapter, CountsAreTheRealOnesThroughAWholeStartAndRelease) {
   TextureDestroyAll();
 }
 
+// The texture interface asked through any other interface of a surface is that
+// surface's own texture, with its real count.
+TEST_F(Win32Adapter, TextureInterfaceThroughAnyWrapperIsTheSurfacesOwn) {
+  const ModeEntry mode = DefaultMode();
+  DisplayFramework framework(machine.ports.graphics, machine.ports.windows);
+  ASSERT_EQ(framework.Initialize(window, &GUID_NULL, &IID_IDirect3DRGBDevice, &mode), 0);
+  const size_t frameworkWrappers = machine.win.graphics.LiveWrappers();
+  {
+    DDSURFACEDESC2 desc{};
+    desc.dwSize = sizeof desc;
+    desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
+    desc.dwWidth = 8;
+    desc.dwHeight = 8;
+    desc.ddsCaps.dwCaps = DDSCAPS_TEXTURE;
+    Ref<DrawSurface> surface;
+    ASSERT_EQ(framework.GetDirectDraw()->CreateSurface(&desc, surface.Put()), DD_OK);
+    auto* realSurface = static_cast<IUnknown*>(machine.win.graphics.RealInterface(surface.Get()));
+    ASSERT_NE(realSurface, nullptr);
+    void* realTexture = nullptr;
+    ASSERT_EQ(realSurface->QueryInterface(win32::ToWin(IID_IDirect3DTexture2), &realTexture), S_OK);
+    static_cast<IUnknown*>(realTexture)->Release();
+
+    Ref<Unknown> unknown;
+    ASSERT_EQ(QueryInterface(*surface, IID_IUnknown, unknown), S_OK);
+    Ref<Texture3D> texture;
+    ASSERT_EQ(QueryInterface(*unknown, IID_IDirect3DTexture2, texture), S_OK);
+    // No wrapper of its own: it is a face of the surface's (before anything is called on
+    // it, which on anything but a texture lands in the wrong method).
+    ASSERT_EQ(machine.win.graphics.LiveWrappers(), frameworkWrappers + 2);
+    EXPECT_EQ(machine.win.graphics.RealInterface(texture.Get()), realTexture);
+    ASSERT_EQ(framework.GetDevice()->SetTexture(0, texture.Get()), DD_OK);
+    EXPECT_EQ(framework.GetDevice()->SetTexture(0, nullptr), DD_OK);
+    EXPECT_EQ(texture->GetSurface(), surface.Get());
+    EXPECT_EQ(WrapperCount(texture.Get()), RealCount(realTexture));
+    Ref<Texture3D> again;
+    ASSERT_EQ(QueryInterface(*surface, IID_IDirect3DTexture2, again), S_OK);
+    EXPECT_EQ(again.Get(), texture.Get());
+  }
+  EXPECT_EQ(machine.win.graphics.LiveWrappers(), frameworkWrappers);
+  EXPECT_EQ(framework.ReleaseAll(), 0);
+  EXPECT_EQ(machine.win.graphics.LiveWrappers(), 0u);
+}
+
+// ---- The wrapper table, with stand-ins for real objects
+
+struct StandIn final : IUnknown {
+  ULONG references = 3;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override {
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
+  ULONG STDMETHODCALLTYPE Release() override { return --references; }
+};
+
+// A wrapper left over from an object the platform freed, and the wrapper of a new object
+// at the same address: whichever goes first, the other one still answers and is counted.
+TEST(Win32WrapperTable, TwoWrappersOfOneAddressEachKeepTheirOwnEntry) {
+  for (bool olderGoesFirst : {true, false}) {
+    SCOPED_TRACE(olderGoesFirst ? "older first" : "newer first");
+    StandIn object;
+    win32::WrapperTable table;
+    auto* older = new win32::UnknownWrapper(table, &object, nullptr);
+    older->HandedOut();
+    auto* newer = new win32::UnknownWrapper(table, &object, nullptr);
+    newer->HandedOut();
+    EXPECT_EQ(table.Find(&object), newer);
+    EXPECT_EQ(table.LiveCount(), 2u);
+    win32::UnknownWrapper* gone = olderGoesFirst ? older : newer;
+    win32::UnknownWrapper* stays = olderGoesFirst ? newer : older;
+    gone->Release();
+    EXPECT_EQ(table.Find(&object), stays);
+    EXPECT_EQ(table.LiveCount(), 1u);
+    stays->Release();
+    EXPECT_EQ(table.Find(&object), nullptr);
+    EXPECT_EQ(table.LiveCount(), 0u);
+  }
+}
+
 TEST_F(Win32Adapter, SavedChoiceIsFortyByteStringsInTheRealRegistry) {
   HKEY key = nullptr;
   RegDeleteKeyA(HKEY_CURRENT_USER, savedChoiceKey);
@@ -343,6 +426,103 @@ TEST_F(Win32Adapter, DialogsNestEachWithItsOwnProcedure) {
   recorded = nullptr;
 }
 
+// A window whose class outlives the adapter that declared it (the shell's early exits
+// leave the saver window alive) still reaches its procedure, whatever reuses the memory
+// the adapter had. Run in a child process: without its class entry the message jumps
+// through freed memory.
+bool orphanReached = false;
+
+intptr_t OrphanProc(Window window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  if (message == WM_USER + 9) orphanReached = true;
+  return DefWindowProcA(reinterpret_cast<HWND>(static_cast<uintptr_t>(window)), message, wParam, lParam);
+}
+
+void MessageAfterTheAdapterWent() {
+  HWND orphan = nullptr;
+  {
+    win32::Win32Windows windows;
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = OrphanProc;
+    windowClass.hInstance = Self();
+    windowClass.lpszClassName = "Nightbloom orphan";
+    if (windows.RegisterClassA(windowClass) == 0) std::_Exit(3);
+    orphan = reinterpret_cast<HWND>(static_cast<uintptr_t>(
+        windows.CreateWindowExA(0, "Nightbloom orphan", "orphan", WS_POPUP, 0, 0, 10, 10, NoWindow, Self())));
+    if (!orphan) std::_Exit(4);
+  }
+  for (size_t bytes = 8; bytes <= 256; bytes += 4) {
+    for (int i = 0; i < 8; ++i) {
+      if (void* block = std::malloc(bytes)) std::memset(block, 0x01, bytes);
+    }
+  }
+  SendMessageA(orphan, WM_USER + 9, 0, 0);
+  std::_Exit(orphanReached ? 0 : 5);
+}
+
+TEST(Win32Windows, WindowsOutliveTheAdapterThatDeclaredTheirClass) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(MessageAfterTheAdapterWent(), ::testing::ExitedWithCode(0), "");
+}
+
+#if defined(__x86_64__)
+// Walks the stack from inside a trampoline's target, the way the system's own walkers
+// do, and notes whether it came back out into the trampoline's caller.
+struct Walk {
+  DWORD64 caller = 0;  // start of the function that called the trampoline
+  bool reached = false;
+};
+
+LRESULT CALLBACK WalkOut(void* context, HWND, UINT, WPARAM, LPARAM) {
+  auto* walk = static_cast<Walk*>(context);
+  CONTEXT frame{};
+  RtlCaptureContext(&frame);
+  // The callers' frames lie in the committed stack above this one.
+  MEMORY_BASIC_INFORMATION stack{};
+  if (!VirtualQuery(&frame, &stack, sizeof stack)) return 0;
+  const auto low = reinterpret_cast<DWORD64>(stack.BaseAddress);
+  const DWORD64 high = low + stack.RegionSize;
+  for (int level = 0; level < 32 && frame.Rip != 0; ++level) {
+    DWORD64 base = 0;
+    RUNTIME_FUNCTION* function = RtlLookupFunctionEntry(frame.Rip, &base, nullptr);
+    if (function && base + function->BeginAddress == walk->caller) {
+      walk->reached = true;
+      break;
+    }
+    if (function) {
+      void* handlerData = nullptr;
+      DWORD64 establisher = 0;
+      RtlVirtualUnwind(UNW_FLAG_NHANDLER, base, frame.Rip, function, &frame, &handlerData, &establisher,
+                       nullptr);
+    } else {
+      // A function without unwind data is taken for a leaf: its return address is on top.
+      if (frame.Rsp < low || frame.Rsp + 8 > high) break;
+      frame.Rip = *reinterpret_cast<const DWORD64*>(frame.Rsp);
+      frame.Rsp += 8;
+    }
+  }
+  return 1;
+}
+
+__attribute__((noinline)) LRESULT CallThrough(::WNDPROC procedure) {
+  const LRESULT result = procedure(nullptr, WM_USER, 0, 0);
+  return result + 1;
+}
+
+TEST(Win32Trampoline, StackWalksPassThroughIt) {
+  Walk walk;
+  walk.caller = reinterpret_cast<DWORD64>(&CallThrough);
+  std::unique_ptr<win32::ContextThunk> thunk(win32::ContextThunk::Create(&walk, &WalkOut));
+  ASSERT_TRUE(thunk);
+  const auto code = reinterpret_cast<DWORD64>(thunk->AsWindowProc());
+  DWORD64 base = 0;
+  EXPECT_NE(RtlLookupFunctionEntry(code + 4, &base, nullptr), nullptr);
+  EXPECT_EQ(CallThrough(thunk->AsWindowProc()), 2);
+  EXPECT_TRUE(walk.reached);
+  thunk.reset();
+  EXPECT_EQ(RtlLookupFunctionEntry(code + 4, &base, nullptr), nullptr);
+}
+#endif
+
 // ---- Sound, system
 
 TEST_F(Win32Adapter, SoundBuffersAreRealAndLeaveNothingBehind) {
@@ -415,10 +595,18 @@ TEST_F(Win32Adapter, SystemServicesOfTheRealPlatform) {
   EXPECT_EQ(system.VerifyScreenSavePwd(window, &accepted), ProviderCall::NoLibrary);
   EXPECT_EQ(accepted, 5);
 
-  const uint32_t start = system.timeGetTime();
+  // With 1 ms resolution the clock is seen to move by single milliseconds (at the default
+  // 15.6 ms resolution it never is). The thread may be preempted between readings, so
+  // larger steps are allowed; it watches for at most 2 s.
   EXPECT_EQ(system.timeBeginPeriod(1), TIMERR_NOERROR);
-  Sleep(30);
-  EXPECT_GE(system.timeGetTime() - start, 25u);
+  int singleSteps = 0;
+  const uint32_t start = system.timeGetTime();
+  for (uint32_t last = start, now = start; singleSteps < 10 && now - start < 2000;) {
+    now = system.timeGetTime();
+    if (now - last == 1) ++singleSteps;
+    last = now;
+  }
+  EXPECT_EQ(singleSteps, 10) << "the clock did not move by single milliseconds";
   EXPECT_EQ(system.timeEndPeriod(1), TIMERR_NOERROR);
 }
 

@@ -11,6 +11,17 @@
 //   e2e_helper values NAME...
 //       prints "NAME TYPE SIZE" for each value of the saver's registry key ("missing" when
 //       there is none).
+//   e2e_helper controls TITLE SECONDS
+//       waits (at most SECONDS) for a visible dialog (a message box is one) titled TITLE
+//       and prints "window X Y W H" (its client area on the screen), then for each control
+//       "control ID CLASS KIND X Y W H TEXT" (KIND: bitmap, icon or text; TEXT, of a text
+//       control, as it gives it, line feeds written as \n); exits 1 when there is no such
+//       window.
+//   e2e_helper foreground TITLE WIDTH HEIGHT SECONDS
+//       waits (at most SECONDS) until the active window is a visible, not minimized
+//       window titled TITLE of WIDTH x HEIGHT pixels, the state in which it takes input;
+//       prints what was active at the end as "TITLE WxH shown|minimized|hidden" and exits
+//       0 when it was that window, 1 otherwise.
 #include <windows.h>
 
 #include <cstdio>
@@ -128,11 +139,102 @@ int Values(int argc, char** argv) {
 
 }  // namespace
 
+// The text a control shows, asked as its own process would ask (for a drop-down list,
+// the chosen item).
+std::string ControlText(HWND control) {
+  char text[512] = {};
+  DWORD_PTR copied = 0;
+  SendMessageTimeoutA(control, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                      SMTO_ABORTIFHUNG, 2000, &copied);
+  std::string escaped;
+  for (const char* c = text; *c; ++c) {
+    if (*c == '\n') {
+      escaped += "\\n";
+    } else if (*c != '\r') {
+      escaped += *c;
+    }
+  }
+  return escaped;
+}
+
+BOOL CALLBACK PrintControl(HWND control, LPARAM) {
+  char name[64] = {};
+  GetClassNameA(control, name, sizeof name);
+  const LONG style = GetWindowLongA(control, GWL_STYLE);
+  const char* kind = "text";
+  if (lstrcmpiA(name, "Static") == 0 && (style & SS_TYPEMASK) == SS_BITMAP) kind = "bitmap";
+  if (lstrcmpiA(name, "Static") == 0 && (style & SS_TYPEMASK) == SS_ICON) kind = "icon";
+  RECT rect{};
+  GetWindowRect(control, &rect);
+  // A picture's "text" is the resource it was made from.
+  const std::string text = std::string(kind) == "text" ? ControlText(control) : "";
+  std::printf("control %d %s %s %ld %ld %ld %ld %s\n", GetDlgCtrlID(control), name, kind, rect.left,
+              rect.top, rect.right - rect.left, rect.bottom - rect.top, text.c_str());
+  return TRUE;
+}
+
+int Controls(int argc, char** argv) {
+  if (argc < 4) return 2;
+  const DWORD limit = static_cast<DWORD>(std::atof(argv[3]) * 1000);
+  const DWORD start = GetTickCount();
+  HWND window = FindWindowA("#32770", argv[2]);
+  while (!(window && IsWindowVisible(window)) && GetTickCount() - start < limit) {
+    Sleep(50);
+    window = FindWindowA("#32770", argv[2]);
+  }
+  if (!window || !IsWindowVisible(window)) return 1;
+  RECT client{};
+  GetClientRect(window, &client);
+  POINT origin{0, 0};
+  ClientToScreen(window, &origin);
+  std::printf("window %ld %ld %ld %ld\n", origin.x, origin.y, client.right, client.bottom);
+  EnumChildWindows(window, PrintControl, 0);
+  return 0;
+}
+
+std::string ActiveWindow(bool* ready, const char* title, long width, long height) {
+  HWND active = GetForegroundWindow();
+  if (!active) {
+    *ready = false;
+    return "none";
+  }
+  char text[128] = {};
+  GetWindowTextA(active, text, sizeof text);
+  RECT rect{};
+  GetWindowRect(active, &rect);
+  const bool shown = IsWindowVisible(active) && !IsIconic(active);
+  *ready = shown && std::string(text) == title && rect.right - rect.left == width &&
+           rect.bottom - rect.top == height;
+  return std::string(text) + " " + std::to_string(rect.right - rect.left) + "x" +
+         std::to_string(rect.bottom - rect.top) + " " +
+         (IsIconic(active) ? "minimized" : IsWindowVisible(active) ? "shown" : "hidden");
+}
+
+int Foreground(int argc, char** argv) {
+  if (argc < 6) return 2;
+  const long width = std::atol(argv[3]);
+  const long height = std::atol(argv[4]);
+  const DWORD limit = static_cast<DWORD>(std::atof(argv[5]) * 1000);
+  const DWORD start = GetTickCount();
+  bool ready = false;
+  std::string state = ActiveWindow(&ready, argv[2], width, height);
+  while (!ready && GetTickCount() - start < limit) {
+    Sleep(50);
+    state = ActiveWindow(&ready, argv[2], width, height);
+  }
+  std::printf("%s\n", state.c_str());
+  return ready ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
   const std::string command = argc > 1 ? argv[1] : "";
   if (command == "host") return Host(argc, argv);
   if (command == "mode") return Mode();
   if (command == "values") return Values(argc, argv);
-  std::fprintf(stderr, "usage: e2e_helper host X Y W H MS SAVER | mode | values NAME...\n");
+  if (command == "foreground") return Foreground(argc, argv);
+  if (command == "controls") return Controls(argc, argv);
+  std::fprintf(stderr,
+               "usage: e2e_helper host X Y W H MS SAVER | mode | values NAME... |"
+               " controls TITLE SECONDS | foreground TITLE W H SECONDS\n");
   return 2;
 }

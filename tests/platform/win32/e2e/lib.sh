@@ -127,6 +127,12 @@ desktop_size() {
   xwininfo -root -tree | grep -m 1 '"Default - Wine desktop"' | grep -o '[0-9]*x[0-9]*+' | tr -d '+'
 }
 
+# Where the virtual desktop's top-left corner is on the X screen, as "X Y".
+desktop_origin() {
+  xwininfo -root -tree | grep -m 1 '"Default - Wine desktop"' |
+    sed -nE 's/.* [0-9]+x[0-9]+\+(-?[0-9]+)\+(-?[0-9]+) .*/\1 \2/p'
+}
+
 # Waits at most $2 seconds until the virtual desktop has the size $1 (the display mode).
 wait_desktop() {
   local waited=0
@@ -161,7 +167,49 @@ wait_window() {
 
 check() { python3 "$e2e_dir/check.py" "$@"; }
 
+# Starts check.py's timeline sampler in the background (arguments as its own); sets
+# timeline_pid. stop_timeline waits for it to end by itself, or ends it with "now".
+start_timeline() {
+  python3 "$e2e_dir/check.py" timeline "$@" &
+  timeline_pid=$!
+  started+=("$timeline_pid")
+}
+stop_timeline() {
+  [ "${1:-}" = now ] && kill "$timeline_pid" 2>/dev/null
+  wait "$timeline_pid" 2>/dev/null
+  local kept=() pid
+  for pid in "${started[@]}"; do [ "$pid" = "$timeline_pid" ] || kept+=("$pid"); done
+  started=("${kept[@]}")
+}
+
+# Waits at most $4 seconds until the program's window titled $1 is on the X display and is
+# the active window, shown, not minimized and $2 x $3 pixels: the state in which it takes
+# input. Says what was active otherwise.
+wait_active() {
+  local state
+  state=$(run_windows $(($4 + 20)) "$NB_HELPER" foreground "$1" "$2" "$3" "$4")
+  if [ $? -eq 0 ] && program_window_shown "$1"; then return 0; fi
+  note "active window: ${state:-none}"
+  return 1
+}
+
 registry_values() { run_windows 20 "$NB_HELPER" values "$@"; }
+
+# The program's dialog titled $1 and its controls, as e2e_helper's "controls" prints them
+# (waiting at most $2 seconds for it).
+dialog_controls() { run_windows $(($2 + 20)) "$NB_HELPER" controls "$1" "$2"; }
+
+# From dialog_controls' output $1: the control whose id is $2, as "X Y W H" on the X screen
+# (the desktop's origin added), then its text.
+control_place() {
+  local origin
+  origin=$(desktop_origin)
+  awk -v id="$2" -v ox="${origin% *}" -v oy="${origin#* }" '
+    $1 == "control" && $2 == id {
+      text = ""; for (i = 9; i <= NF; i++) text = text (i > 9 ? " " : "") $i
+      print $5 + ox, $6 + oy, $7, $8, text; exit
+    }' <<<"$1"
+}
 
 # True when the saver's registry value $1 has the type $2 (1 REG_SZ, 4 REG_DWORD) and is $3
 # bytes long; says what it found otherwise.

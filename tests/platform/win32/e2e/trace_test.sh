@@ -14,8 +14,9 @@ run() {  # seed particles smoke seconds
   NIGHTBLOOM_SEED=$seed NIGHTBLOOM_TRACE=$(winpath "$trace") start_saver /s
   wait_ticks "$trace" 2 30 || fail "the saver did not start its loop (see $NB_WORK/saver.log)"
   sleep "$seconds"
+  wait_active Nightbloom 640 480 10 || fail "the saver is not the active full-size window"
   xdotool key space
-  wait_exit "$saver_pid" 5 || fail "the saver did not end on a key"
+  wait_exit "$saver_pid" 10 || fail "the saver did not end on a key"
   local ticks
   ticks=$(last_tick "$trace")
   [ "${ticks:-0}" -ge 100 ] || fail "the saver ran only ${ticks:-0} ticks"
