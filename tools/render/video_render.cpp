@@ -29,15 +29,19 @@ volatile sig_atomic_t stopRequested = 0;
 void RequestStop(int) { stopRequested = 1; }
 
 // SIGINT and SIGTERM ask the loop to stop after the frame it is on; a second one ends the
-// process at once (the handler is reset by the first).
+// process at once (the handler is reset by the first). A signal the process was started
+// ignoring (a shell's background job ignores SIGINT) stays ignored.
 void CatchStopSignals() {
   stopRequested = 0;
-  struct sigaction action {};
-  action.sa_handler = RequestStop;
-  action.sa_flags = SA_RESETHAND;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
+  for (const int number : {SIGINT, SIGTERM}) {
+    struct sigaction previous {};
+    if (sigaction(number, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
+    struct sigaction action {};
+    action.sa_handler = RequestStop;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    sigaction(number, &action, nullptr);
+  }
 }
 
 void Say(const std::string& line) { std::fprintf(stderr, "nightbloom-render: %s\n", line.c_str()); }
@@ -172,6 +176,8 @@ int RenderVideo(const VideoRequest& request) {
     Say("cannot write '" + request.path + "': it is a directory");
     return 2;
   }
+  // Caught before the file exists, so that no signal leaves it half-written unsaid.
+  CatchStopSignals();
   // Tried before anything else, so that a bad path is reported as such and costs nothing.
   FILE* probe = std::fopen(part.c_str(), "wb");
   if (!probe) {
@@ -192,7 +198,6 @@ int RenderVideo(const VideoRequest& request) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   };
   const uint64_t total = uint64_t{request.seconds} * request.format.fps;
-  CatchStopSignals();
   Progress progress(total);
   VideoShoot shoot(request);
   bool ok = shoot.Start(&error);
@@ -223,8 +228,10 @@ int RenderVideo(const VideoRequest& request) {
     return 130;
   }
   if (interrupted) {
-    Say("interrupted: kept '" + request.path + "' with the " + std::to_string(done) +
-        " frames rendered (" + Minutes(videoSeconds) + ")");
+    char seconds[32];
+    std::snprintf(seconds, sizeof(seconds), "%.2f", videoSeconds);
+    Say("interrupted: kept '" + request.path + "' with the " + std::to_string(done) + " of " +
+        std::to_string(total) + " frames rendered (" + seconds + " s)");
     return 130;
   }
   std::printf("%s: %s, %ux%u, %u frames/s, %.2f s (%llu frames), %.2f MB, rendered in %.1f s "
