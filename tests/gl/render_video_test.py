@@ -269,7 +269,7 @@ def interrupted():
                                stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     deadline = time.monotonic() + 60
     while time.monotonic() < deadline and process.poll() is None:
-        if os.path.exists(path + ".part") and os.path.getsize(path + ".part") > 20000:
+        if os.path.exists(path + ".part") and os.path.getsize(path + ".part") > 8000:
             break
         time.sleep(0.05)
     process.send_signal(signal.SIGINT)

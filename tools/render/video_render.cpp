@@ -57,7 +57,7 @@ std::string Minutes(double seconds) {
 // second, on a terminal only.
 class Progress {
  public:
-  Progress(uint64_t total) : total_(total), shown_(isatty(STDERR_FILENO) != 0) {}
+  explicit Progress(uint64_t total) : total_(total), shown_(isatty(STDERR_FILENO) != 0) {}
 
   void Update(uint64_t done, double seconds, bool force) {
     if (!shown_ || (!force && seconds - last_ < 0.25)) return;
@@ -132,7 +132,7 @@ class VideoShoot {
       return false;
     }
     if (!encoder.AddFrame(rgb_.data(), error)) return false;
-    return !mixer_ || MixUntil(SoundFrameAt(pass + 1), encoder, error);
+    return !mixer_ || MixUntil(mixer_->FrameAt(schedule_.ClockAt(pass + 1)), encoder, error);
   }
 
   // The sound that goes with the first `frames` frames, to its end.
