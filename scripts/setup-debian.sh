@@ -6,7 +6,9 @@
 #   (default)   that, and what the tests add: GoogleTest and Google Benchmark, the mingw-w64
 #               cross compilers, Wine with Mesa for DirectDraw/Direct3D under it, xdotool and
 #               openbox for the desktop tests, the font the dialogs are laid out in,
-#               XScreenSaver, PulseAudio (a sound server to take away), what the packages' tests use (lintian, NSIS, icoutils among them), clang 14 with the libFuzzer and
+#               XScreenSaver, PulseAudio (a sound server to take away), FFmpeg (libraries and
+#               tools) for the video of nightbloom-render, what the packages' tests use
+#               (lintian, NSIS, icoutils among them), clang 14 with the libFuzzer and
 #               sanitizer runtimes, sway with swayidle, grim and wtype for the tests on Wayland;
 #               then a private Wine prefix.
 # Wine's 32-bit half (and the i386 architecture it comes from) is installed only where this
@@ -44,6 +46,7 @@ test_packages=(
   xscreensaver dpkg-dev file groff-base libxml2-utils desktop-file-utils libxdamage-dev lintian
   nsis icoutils unzip
   pulseaudio pulseaudio-utils
+  libavcodec-dev libavformat-dev libavutil-dev libswscale-dev ffmpeg
   clang-14 libclang-rt-14-dev llvm-14
   sway swayidle grim wtype
 )

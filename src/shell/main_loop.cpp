@@ -80,20 +80,10 @@ void SaverLoopPass() {
   if (!(shell.active && shell.ready)) return;
 
   System& system = ports.system;
-  shell.elapsed = system.timeGetTime() - shell.baseTime;
-  shell.ticksThisPass = 0;
-  while (shell.elapsed - shell.accumulated >= TickLengthMs) {
+  RunPassTicks(shell, [&system] { return system.timeGetTime(); }, [] {
     TickOnce();
     ++shell.ticksRun;
-    ++shell.ticksThisPass;
-    if (shell.ticksThisPass >= MaxTicksPerPass) {
-      // Falling behind slows the show down instead of making it race to catch up.
-      shell.elapsed = system.timeGetTime() - shell.baseTime;
-      shell.accumulated = shell.elapsed;
-    } else {
-      shell.accumulated += TickLengthMs;
-    }
-  }
+  });
   RenderOnce();
   ++shell.framesRun;
 }
@@ -167,9 +157,7 @@ int ShellMain(Platform& platform, Instance instance, const char* commandLine,
   shell.running = true;
   shell.passwordUp = false;
   const uint32_t now = system.timeGetTime();
-  // Two ticks in the past, so that the first working pass runs two ticks at once.
-  shell.baseTime = now - 2 * TickLengthMs;
-  shell.accumulated = 0;
+  StartTickSchedule(shell, now);
   shell.graceStart = now;
 
   uint32_t scratchValue = 0;

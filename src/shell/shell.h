@@ -11,6 +11,7 @@
 
 #include "platform/platform.h"
 #include "shell/run_switches.h"
+#include "shell/tick_schedule.h"
 
 namespace nb {
 
@@ -28,22 +29,15 @@ struct CommandLine {
 // A null line is an empty one.
 CommandLine ParseCommandLine(const char* commandLine);
 
-inline constexpr uint32_t TickLengthMs = 17;
-inline constexpr int32_t MaxTicksPerPass = 2;
-
-// Times are the platform's millisecond counter and are only ever subtracted as unsigned
-// 32-bit values, so the schedule survives the counter's wrap.
-struct ShellState {
+// The tick schedule's fields (baseTime, elapsed, accumulated, ticksThisPass) are the
+// shell's own, read by the loop and by tests as such.
+struct ShellState : TickSchedule {
   bool active = false;      // saver window neither minimized nor hidden
   bool ready = false;       // display started and not paused
   bool running = false;     // the saver loop goes on
   bool passwordUp = false;  // the password window is up
   POINT lastCursor{};
   uint32_t graceStart = 0;
-  uint32_t baseTime = 0;
-  uint32_t elapsed = 0;
-  uint32_t accumulated = 0;
-  int32_t ticksThisPass = 0;
   int32_t pauseDepth = 0;
   std::unique_ptr<DisplayFramework> framework;
   // Set once by InitDisplay when it falls back to the default device; never reset.

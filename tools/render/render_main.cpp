@@ -1,8 +1,10 @@
 // nightbloom-render: runs the show from a seed for some ticks on a headless OpenGL display
-// and writes the frame the scene draws (or several, one tick apart) as PNG files.
-// Depends on render_support (show, scene, GL driver, embedded resources, libpng).
+// and writes the frame the scene draws (or several, one tick apart) as PNG files; or, with
+// --video, films the show with its sound into an MP4 or WebM file.
+// Depends on render_support (show, scene, GL driver, embedded resources, libpng) and
+// video_render (the offline mixer and FFmpeg).
 // Exit codes: 0 written, 1 the display or a frame failed, 2 bad options or an unwritable
-// path.
+// path, 130 a video interrupted by a signal.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +13,7 @@
 
 #include "render_support.h"
 #include "show/show.h"
+#include "video_render.h"
 #include "whole_number.h"
 
 namespace {
@@ -19,7 +22,9 @@ using namespace nb;
 
 constexpr const char* usage =
     "usage: nightbloom-render --seed S --ticks N [--particles L] [--smoke L] [--size WxH] "
-    "[--depth 16|32] [--frames K] --out PATH";
+    "[--depth 16|32] [--frames K] --out PATH\n"
+    "       nightbloom-render --seed S --seconds N --video FILE.mp4|FILE.webm [--fps F] "
+    "[--crf Q] [--no-sound] [--particles L] [--smoke L] [--size WxH] [--depth 16|32]";
 
 struct Options {
   uint32_t seed = 0;
@@ -31,6 +36,12 @@ struct Options {
   uint32_t depth = 32;
   uint32_t frames = 1;
   std::string out;
+  // --video and its own options
+  std::string video;
+  uint32_t seconds = 0;
+  uint32_t fps = 60;
+  int64_t crf = -1;
+  bool sound = true;
 };
 
 bool Fail(const std::string& message) {
@@ -42,15 +53,24 @@ bool ParseOptions(int argc, char** argv, Options* options) {
   bool haveSeed = false;
   bool haveTicks = false;
   bool haveOut = false;
+  bool haveFrames = false;
+  bool haveSeconds = false;
+  std::string videoOnly;  // an option that means something only for a video
   for (int i = 1; i < argc; ++i) {
     const std::string name = argv[i];
     if (name == "--help" || name == "-h") {
       std::printf("%s\n", usage);
       std::exit(0);
     }
+    if (name == "--no-sound") {
+      options->sound = false;
+      videoOnly = name;
+      continue;
+    }
     if (name != "--seed" && name != "--ticks" && name != "--particles" && name != "--smoke" &&
-        name != "--size" && name != "--depth" && name != "--frames" && name != "--out") {
-      return Fail("unknown option '" + name + "'; " + usage);
+        name != "--size" && name != "--depth" && name != "--frames" && name != "--out" &&
+        name != "--video" && name != "--seconds" && name != "--fps" && name != "--crf") {
+      return Fail("unknown option '" + name + "'; see --help");
     }
     if (i + 1 >= argc) return Fail("option " + name + " needs a value");
     const std::string value = argv[++i];
@@ -92,16 +112,80 @@ bool ParseOptions(int argc, char** argv, Options* options) {
         return Fail("--frames needs a whole number 1..100000, not '" + value + "'");
       }
       options->frames = static_cast<uint32_t>(number);
-    } else {
+      haveFrames = true;
+    } else if (name == "--out") {
       if (value.empty()) return Fail("--out needs a file name");
       options->out = value;
       haveOut = true;
+    } else if (name == "--video") {
+      if (value.empty()) return Fail("--video needs a file name");
+      options->video = value;
+    } else if (name == "--seconds") {
+      if (!ParseWholeNumber(value, 86400, &number) || number == 0) {
+        return Fail("--seconds needs a whole number 1..86400, not '" + value + "'");
+      }
+      options->seconds = static_cast<uint32_t>(number);
+      haveSeconds = true;
+      videoOnly = name;
+    } else if (name == "--fps") {
+      if (!ParseWholeNumber(value, 240, &number) || number == 0) {
+        return Fail("--fps needs a whole number 1..240, not '" + value + "'");
+      }
+      options->fps = static_cast<uint32_t>(number);
+      videoOnly = name;
+    } else {
+      if (!ParseWholeNumber(value, 63, &number)) {
+        return Fail("--crf needs a whole number (0..51 for .mp4, 0..63 for .webm), not '" + value + "'");
+      }
+      options->crf = static_cast<int64_t>(number);
+      videoOnly = name;
     }
   }
-  if (!haveSeed) return Fail(std::string("--seed is required; ") + usage);
-  if (!haveTicks) return Fail(std::string("--ticks is required; ") + usage);
-  if (!haveOut) return Fail(std::string("--out is required; ") + usage);
+  if (!haveSeed) return Fail("--seed is required; see --help");
+  if (options->video.empty()) {
+    if (!videoOnly.empty()) return Fail(videoOnly + " is for --video; see --help");
+    if (!haveTicks) return Fail("--ticks is required; see --help");
+    if (!haveOut) return Fail("--out is required; see --help");
+    return true;
+  }
+  if (haveTicks || haveFrames || haveOut) {
+    return Fail("--video takes --seconds, not --ticks, --frames or --out; see --help");
+  }
+  if (!haveSeconds) return Fail("--video needs --seconds; see --help");
+  VideoContainer container = VideoContainer::Mp4;
+  if (!ContainerForPath(options->video, &container)) {
+    return Fail("'" + options->video +
+                "': a video's name ends in .mp4 (H.264 and AAC) or .webm (VP9 and Opus)");
+  }
+  if (options->width % 2 != 0 || options->height % 2 != 0) {
+    return Fail("a video's width and height must be even, not " + std::to_string(options->width) +
+                "x" + std::to_string(options->height));
+  }
+  const CrfRange range = CrfRangeFor(container);
+  if (options->crf > range.high) {
+    return Fail("--crf for " + std::string(container == VideoContainer::Mp4 ? ".mp4" : ".webm") +
+                " needs " + std::to_string(range.low) + ".." + std::to_string(range.high) + ", not " +
+                std::to_string(options->crf));
+  }
   return true;
+}
+
+int RenderVideoFile(const Options& options) {
+  VideoRequest request;
+  request.seed = options.seed;
+  request.particles = options.particles;
+  request.smoke = options.smoke;
+  request.depth = options.depth;
+  request.seconds = options.seconds;
+  request.path = options.video;
+  VideoFormat& format = request.format;
+  ContainerForPath(options.video, &format.container);
+  format.width = options.width;
+  format.height = options.height;
+  format.fps = options.fps;
+  format.crf = static_cast<int32_t>(options.crf);
+  format.sound = options.sound;
+  return RenderVideo(request);
 }
 
 // out/frame.png with frame 1 -> out/frame-0001.png; the number goes before the
@@ -141,6 +225,7 @@ bool CanWrite(const std::string& path) {
 int main(int argc, char** argv) {
   Options options;
   if (!ParseOptions(argc, argv, &options)) return 2;
+  if (!options.video.empty()) return RenderVideoFile(options);
   std::vector<std::string> paths;
   for (uint32_t k = 1; k <= options.frames; ++k) {
     paths.push_back(options.frames == 1 ? options.out : FramePath(options.out, k));
