@@ -92,7 +92,8 @@ void RemoveStaleTemporaries(const std::string& target) {
 // already there is kept. 0 or an errno value; *moved gets the name.
 int MoveAside(const std::string& path, std::string* moved) {
   for (unsigned copy = 1; copy <= 1000; ++copy) {
-    *moved = path + ".bad" + (copy == 1 ? std::string() : "." + std::to_string(copy));
+    *moved = path + ".bad";
+    if (copy > 1) moved->append(".").append(std::to_string(copy));
     if (renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, moved->c_str(), RENAME_NOREPLACE) == 0) {
       return 0;
     }
